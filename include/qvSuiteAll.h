@@ -1,0 +1,21 @@
+// Everything a program needs to use the toolkit: every node, element
+// and engine header.
+#ifndef QV_SUITE_ALL_H
+#define QV_SUITE_ALL_H
+
+#include <qvDebug.h>
+
+#include <elements/qvNodeElement.h>
+#include <elements/qvData1Element.h>
+#include <elements/qvData2Element.h>
+#include <elements/qvDataMarksElement.h>
+#include <elements/qvNormalElement.h>
+#include <elements/qvTimeElement.h>
+
+#include <nodes/qvSuite.h>
+#include <nodes/qvDataBase.h>
+#include <nodes/qvData1Base.h>
+#include <nodes/qvData2Base.h>
+#include <nodes/qvData1RFloat.h>
+
+#endif

@@ -1,0 +1,125 @@
+#include "TestWindow.h"
+
+#include <Inventor/SbViewportRegion.h>
+#include <Inventor/actions/SoGLRenderAction.h>
+
+#include <GL/gl.h>
+#include <cstdio>
+#include <cstdlib>
+
+TestWindow::TestWindow(int w, int h) : width(w), height(h)
+{
+    display = XOpenDisplay(nullptr);
+    if (display == nullptr)
+        return;
+    int attributes[] = {GLX_RGBA, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
+                        GLX_BLUE_SIZE, 8, GLX_DEPTH_SIZE, 16, None};
+    XVisualInfo *visual =
+        glXChooseVisual(display, DefaultScreen(display), attributes);
+    if (visual == nullptr)
+        return;
+    Window root = RootWindow(display, visual->screen);
+    colormap = XCreateColormap(display, root, visual->visual, AllocNone);
+    XSetWindowAttributes swa{};
+    swa.colormap = colormap;
+    swa.border_pixel = 0;
+    swa.event_mask = StructureNotifyMask;
+    window = XCreateWindow(display, root, 0, 0, width, height, 0,
+                           visual->depth, InputOutput, visual->visual,
+                           CWBorderPixel | CWColormap | CWEventMask, &swa);
+    XMapWindow(display, window);
+    XEvent event;
+    do {
+        XNextEvent(display, &event);
+    } while (event.type != MapNotify);
+    context = glXCreateContext(display, visual, nullptr, True);
+    XFree(visual);
+    makeCurrent();
+}
+
+TestWindow::~TestWindow()
+{
+    if (display == nullptr)
+        return;
+    if (context != nullptr) {
+        glXMakeCurrent(display, None, nullptr);
+        glXDestroyContext(display, context);
+    }
+    if (window != 0)
+        XDestroyWindow(display, window);
+    if (colormap != 0)
+        XFreeColormap(display, colormap);
+    XCloseDisplay(display);
+}
+
+void TestWindow::makeCurrent()
+{
+    if (context != nullptr)
+        glXMakeCurrent(display, window, context);
+}
+
+void TestWindow::render(SoNode *root, const SbColor &background)
+{
+    if (!isOpen())
+        return;
+    makeCurrent();
+    glViewport(0, 0, width, height);
+    glClearColor(background[0], background[1], background[2], 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SoGLRenderAction action(SbViewportRegion(width, height));
+    action.apply(root);
+    glFinish();
+    backgroundPixel = Pixel{(uint8_t)(background[0] * 255 + 0.5f),
+                            (uint8_t)(background[1] * 255 + 0.5f),
+                            (uint8_t)(background[2] * 255 + 0.5f), 255};
+    readBack();
+}
+
+void TestWindow::readBack()
+{
+    pixels.assign((size_t)width * height * 4, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(GL_FRONT);
+    glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+}
+
+TestWindow::Pixel TestWindow::at(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= width || y >= height || pixels.empty())
+        return backgroundPixel;
+    const uint8_t *p = &pixels[((size_t)y * width + x) * 4];
+    return Pixel{p[0], p[1], p[2], p[3]};
+}
+
+int TestWindow::countNotBackground() const
+{
+    return count([this](const Pixel &p) { return !(p == backgroundPixel); });
+}
+
+std::vector<int> TestWindow::litColumns() const
+{
+    std::vector<int> columns;
+    for (int x = 0; x < width; ++x)
+        for (int y = 0; y < height; ++y)
+            if (!(at(x, y) == backgroundPixel)) {
+                columns.push_back(x);
+                break;
+            }
+    return columns;
+}
+
+void TestWindow::savePPM(const std::string &path) const
+{
+    FILE *f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return;
+    std::fprintf(f, "P6\n%d %d\n255\n", width, height);
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < width; ++x) {
+            Pixel p = at(x, y);
+            std::fputc(p.r, f);
+            std::fputc(p.g, f);
+            std::fputc(p.b, f);
+        }
+    std::fclose(f);
+}
