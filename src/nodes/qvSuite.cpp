@@ -27,10 +27,12 @@ void qvSuite::initClasses()
     qvTimeElement::initClass();
     qvNormalElement::initClass();
 
+    qvLine::initClass();
     qvTime::initClass();
 
     qvDataBase::initClass();
     qvData1Base::initClass();
+    qvData1NFloat::initClass();
     qvData1RFloat::initClass();
     qvData2Base::initClass();
     qvData2RNFloat::initClass();
