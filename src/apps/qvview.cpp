@@ -12,6 +12,7 @@
 #include <X11/Intrinsic.h>
 #include <csignal>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -57,6 +58,8 @@ int main(int argc, char **argv)
 
     SoXtExaminerViewer *viewer = new SoXtExaminerViewer(top);
     viewer->setSceneGraph(root);
+    std::string title = std::string("qvview: ") + argv[1];
+    viewer->setTitle(title.c_str());
     viewer->setSize(SbVec2s(640, 480));
     viewer->show();
     SoXt::show(top);
