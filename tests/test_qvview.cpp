@@ -84,10 +84,25 @@ class Viewer {
         return pixels;
     }
 
-    // Sends the signal and waits up to the given time for the exit.
+    // Asks the window to close, as a window manager does.
+    void close(Window w)
+    {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = w;
+        e.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = (long)XInternAtom(display, "WM_DELETE_WINDOW", False);
+        e.xclient.data.l[1] = CurrentTime;
+        XSendEvent(display, w, False, NoEventMask, &e);
+        XFlush(display);
+    }
+
+    // Sends the signal (none: 0) and waits up to the given time for the exit.
     int stop(int signal, double seconds)
     {
-        kill(pid, signal);
+        if (signal != 0)
+            kill(pid, signal);
         auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
         while (std::chrono::steady_clock::now() < end) {
             if (waitpid(pid, &status, WNOHANG) == pid) {
@@ -160,7 +175,7 @@ TEST(Qvview, ShowsTheExampleScrollingAndStopsOnSignal)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST(Qvview, ReadsSceneWithoutKitNode)
+TEST(Qvview, ReadsSceneWithoutKitNodeAndEndsOnClose)
 {
     std::string dir = makeTempDir();
     std::string path = dir + "/nokit.iv";
@@ -174,7 +189,8 @@ TEST(Qvview, ReadsSceneWithoutKitNode)
     ASSERT_NE(w, 0u) << "no viewer window; exit status " << viewer.status;
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_GT(countPixels(viewer.grab(w), 0xffff00), 20u);
-    int status = viewer.stop(SIGINT, 10);
+    viewer.close(w);
+    int status = viewer.stop(0, 10);
     ASSERT_TRUE(viewer.exited);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     std::remove(path.c_str());

@@ -1,6 +1,7 @@
 // Small scene viewer: shows the .iv file given on the command line in an
 // examiner viewer. The toolkit's types are registered up front, so scenes
-// without a kit node read too. SIGINT and SIGTERM end it cleanly.
+// without a kit node read too. Closing the window, SIGINT and SIGTERM end
+// it cleanly.
 #include <qvSuiteAll.h>
 
 #include <Inventor/SoDB.h>
@@ -10,6 +11,8 @@
 #include <Inventor/nodes/SoSeparator.h>
 
 #include <X11/Intrinsic.h>
+#include <Xm/Protocols.h>
+#include <Xm/Xm.h>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -25,6 +28,11 @@ void signalHandler(int)
 }
 
 void quitCB(XtPointer, XtSignalId *)
+{
+    quitRequested = true;
+}
+
+void windowClosedCB(Widget, XtPointer, XtPointer)
 {
     quitRequested = true;
 }
@@ -63,6 +71,11 @@ int main(int argc, char **argv)
     viewer->setSize(SbVec2s(640, 480));
     viewer->show();
     SoXt::show(top);
+
+    // Closing the window ends the program like a signal does.
+    XtVaSetValues(top, XmNdeleteResponse, XmDO_NOTHING, NULL);
+    Atom deleteWindow = XmInternAtom(XtDisplay(top), (char *)"WM_DELETE_WINDOW", False);
+    XmAddWMProtocolCallback(top, deleteWindow, windowClosedCB, nullptr);
 
     quitSignal = XtAppAddSignal(app, quitCB, nullptr);
     std::signal(SIGINT, signalHandler);
