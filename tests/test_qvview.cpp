@@ -8,7 +8,6 @@
 #include <X11/Xutil.h>
 #include <chrono>
 #include <csignal>
-#include <cstring>
 #include <fstream>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,7 +31,7 @@ TEST(Qvview, CommandLineErrors)
 // A running viewer and the X connection through which the test looks at it.
 class Viewer {
   public:
-    explicit Viewer(const std::string &scene)
+    explicit Viewer(const std::string &scene) : title("qvview: " + scene)
     {
         display = XOpenDisplay(nullptr);
         std::string program = binaryPath("qvview");
@@ -120,11 +119,14 @@ class Viewer {
     bool exited = false;
 
   private:
+    std::string title;
+
     Window find(Window w)
     {
         char *name = nullptr;
         if (XFetchName(display, w, &name) && name != nullptr) {
-            bool match = std::strncmp(name, "qvview: ", 8) == 0;
+            // Its own window, also when other viewers share the display.
+            bool match = title == name;
             XFree(name);
             if (match)
                 return w;
