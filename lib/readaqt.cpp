@@ -252,7 +252,8 @@ int ReadCQTFileFrame(CQTINFO *cqi, long k, cpx *dest)
         }
         emptyCache();
     }
-    const long capacity = cacheBufSize / nb;
+    // 2560 frames whatever the buffer grew to for other files.
+    const long capacity = cacheBufSize / nb < CQT_CACHE_FRAMES ? cacheBufSize / nb : CQT_CACHE_FRAMES;
     if (k < 0)
         return 0;
     if (baseFrame < 0 || cqi->pvFile != cacheFile)
