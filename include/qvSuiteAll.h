@@ -18,6 +18,7 @@
 #include <nodes/qvData2Base.h>
 #include <nodes/qvData1RFloat.h>
 #include <nodes/qvData2RNFloat.h>
+#include <nodes/qvData2RNFloatFile.h>
 #include <nodes/qvTime.h>
 
 #endif
