@@ -168,3 +168,38 @@ TEST_F(Spectconv, UnusableInputs)
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.err.find("END.\n"), std::string::npos);
 }
+
+TEST_F(Spectconv, RowsAreSmoothedOverTheirSpacingOnly)
+{
+    // Bin 1 of every octave sounds with magnitude 2 up to 3.2 s, then
+    // falls silent. Rows more than a second away from the change keep the
+    // level of their side in every octave, also the lowest.
+    layout.nBins = 4;
+    layout.nOcts = 6;
+    layout.frames = 6400;
+    layout.hop = 16;  // 2 ms per top-octave frame, 6.4 s in all
+    const float change = 3.2f;
+    ASSERT_EQ(writeAqt(aqt, layout,
+                       [&](long k, int b) {
+                           const int o = OctOfFileFrame(k);
+                           const long j = (k + 1 - (1L << o)) >> (o + 1);
+                           const float t = (float)(j << o) * 0.002f;
+                           return cpx{b == 1 && t < change ? 2.0f : 0.0f, 0};
+                       }),
+              PVE_OK);
+    ProgramResult r = run("'" + aqt + "' '" + grid + "' 40");
+    ASSERT_EQ(r.status, 0) << r.err;
+    D3D_GridCompl g;
+    readGrid(g);
+    ASSERT_EQ(g.getSizeX(), 40u);
+    int checked = 0;
+    for (unsigned long i = 0; i < 40; ++i) {
+        const float t = g.getXScale(i);
+        if (std::fabs(t - change) < 1.2f)
+            continue;
+        for (int o = 0; o < 6; ++o, ++checked)
+            EXPECT_NEAR(g.getMag(i, (unsigned long)(o * 4 + 1)), t < change ? 2.0f : 0.0f, 0.02f)
+                << "row " << i << " at " << t << " s, octave block " << o;
+    }
+    EXPECT_GT(checked, 100);
+}
