@@ -250,6 +250,17 @@ void widen(double *dest, long e, int format, int precision)
 {
     const int size = elementSize(precision);
     const bool swap = formatIsBigEndian(format) != hostIsBigEndian();
+    if (precision == 0 && format <= 1) {
+        // IEEE doubles are already in place; at most their bytes turn.
+        if (swap)
+            for (long i = 0; i < e; ++i) {
+                uint64_t v;
+                memcpy(&v, dest + i, 8);
+                v = __builtin_bswap64(v);
+                memcpy(dest + i, &v, 8);
+            }
+        return;
+    }
     unsigned char *raw = (unsigned char *)dest + (8 - size) * e;
     for (long i = 0; i < e; ++i) {
         unsigned char b[8];
