@@ -110,6 +110,12 @@ void FreeCQTInfo(CQTINFO *cqi)
 {
     if (!cqi)
         return;
+    // A stream opened later may reuse the address of this one: its frames
+    // must not be taken for the new file's.
+    if (cqi->pvFile && cqi->pvFile == cacheFile) {
+        emptyCache();
+        cacheFile = nullptr;
+    }
     if (cqi->pvFile)
         fclose(cqi->pvFile);
     Myfree(cqi->pvh);

@@ -286,6 +286,24 @@ TEST_F(AnalysisFile, CacheKeepsOverlapAndReadsOnlyMissingFrames)
     FreeCQTInfo(cqi);
 }
 
+TEST_F(AnalysisFile, SecondFileNeverSeesTheFirstFilesFrames)
+{
+    AqtLayout layout;
+    ASSERT_EQ(writeAqt(path, layout, frameNumbered), PVE_OK);
+    const std::string other = dir + "/b.aqt";
+    ASSERT_EQ(writeAqt(other, layout, [](long, int) { return cpx{-5, 0}; }), PVE_OK);
+    cpx cells[2];
+    CQTINFO *first = open();
+    ASSERT_EQ(ReadCQTFileFrame(first, 3, cells), 1);
+    EXPECT_EQ(cells[0].mag, 4.0f);
+    FreeCQTInfo(first);
+    CQTINFO *second = nullptr;
+    ASSERT_NE(OpenCQTPVfile(other.c_str(), &second), nullptr);
+    ASSERT_EQ(ReadCQTFileFrame(second, 3, cells), 1);
+    EXPECT_EQ(cells[0].mag, -5.0f);
+    FreeCQTInfo(second);
+}
+
 TEST(AnalysisPhases, UnwrapAndMask)
 {
     const float in[2] = {3.0f, -3.0f};
