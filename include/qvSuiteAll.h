@@ -19,6 +19,7 @@
 #include <nodes/qvData1NFloat.h>
 #include <nodes/qvData1RFloat.h>
 #include <nodes/qvData2RNFloat.h>
+#include <nodes/qvData2RNFloatFile.h>
 #include <nodes/qvTime.h>
 #include <nodes/qvLine.h>
 

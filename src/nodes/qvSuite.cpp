@@ -36,6 +36,7 @@ void qvSuite::initClasses()
     qvData1RFloat::initClass();
     qvData2Base::initClass();
     qvData2RNFloat::initClass();
+    qvData2RNFloatFile::initClass();
 }
 
 qvSuite::qvSuite() : directoriesAdded(FALSE)
