@@ -298,11 +298,15 @@ void qvSurface::GLRenderRegular(SoState *state, qvData2RNFloat *node,
         if (node->getTimeMin() <= time && time <= node->getTimeMax()) {
             const int n = node->getIndex(time, 0);
             if (n >= 0 && (n + 1) * num2 <= values) {
+                // Unlit, so that the line shows its own colour.
+                glPushAttrib(GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT);
+                glDisable(GL_LIGHTING);
                 glBegin(GL_LINE_STRIP);
                 glColor3f(0.8f, 0.0f, 0.0f);
                 for (int j = num2 - 1; j >= 0; --j)
                     glVertex3f(0.0f, v[n * num2 + j] + 1.0f, dim2[j]);
                 glEnd();
+                glPopAttrib();
             }
         }
     }
@@ -324,6 +328,9 @@ void qvSurface::GLRenderMarks(SoState *, qvData1Marks *marks, qvData2RNFloat *no
         startIdx = 0;
     if (endIdx > numMarks - 1)
         endIdx = numMarks - 1;
+    // Unlit, so that the marks show their own colour.
+    glPushAttrib(GL_LIGHTING_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT);
+    glDisable(GL_LIGHTING);
     for (int m = startIdx; m <= endIdx && dataStart < dataEnd; ++m) {
         const float t = marks->marks[m];
         // Only marks over the drawn surface: the nearest mark to a window
@@ -339,6 +346,7 @@ void qvSurface::GLRenderMarks(SoState *, qvData1Marks *marks, qvData2RNFloat *no
             glVertex3f(t - time, v[n * num2 + j] + 1.0f, dim2[j]);
         glEnd();
     }
+    glPopAttrib();
     glFinish();
 }
 
