@@ -12,6 +12,9 @@
 #include <Inventor/fields/SoSFTime.h>
 #include <Inventor/nodes/SoVertexShape.h>
 
+#include <cstdint>
+#include <vector>
+
 class SoState;
 class qvData1Marks;
 class qvData2Base;
@@ -64,7 +67,20 @@ class qvSurface : public SoVertexShape {
     void clampIndices(float time, float past, qvDataBase *node, int &startIdx,
                       int &endIdx);
 
+    // Strips of steps startIdx to endIdx from vertex arrays; packedColors,
+    // when given, are the per-vertex materials by value index.
+    void drawStrips(unsigned glMode, const qvData2RNFloat *node, float time,
+                    int startIdx, int endIdx, const int32_t *normals,
+                    int numNormals, const uint32_t *packedColors, int lastColor);
+
     qvNormal *cachedNormal;
+    // Vertex arrays of the last frame, kept to save their allocation.
+    std::vector<float> positions;
+    std::vector<signed char> normalBytes;
+    std::vector<uint8_t> colourBytes;
+    std::vector<unsigned> indices;
+    int indexedNum2;  // second-index count the indices were made for
+    int indexedSteps; // strips the indices cover
 };
 
 #endif

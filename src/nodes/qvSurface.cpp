@@ -94,7 +94,7 @@ void qvSurface::initClass()
     SO_ENABLE(SoGetBoundingBoxAction, SoMaterialBindingElement);
 }
 
-qvSurface::qvSurface() : cachedNormal(nullptr)
+qvSurface::qvSurface() : cachedNormal(nullptr), indexedNum2(-1), indexedSteps(0)
 {
     SO_NODE_CONSTRUCTOR(qvSurface);
     SO_NODE_ADD_FIELD(past, (0.0));
@@ -274,26 +274,32 @@ void qvSurface::GLRenderRegular(SoState *state, qvData2RNFloat *node,
         // Normals computed before the data grew stop short: up beyond them.
         const int numNormals = normalNode->vector.getNum();
         const int32_t *normals = normalNode->vector.getValues(0);
-        signed char bytes[3];
-        for (int i = startIdx; i < endIdx; ++i) {
-            const float x0 = t0 + (float)i * dt - time;
-            const float x1 = t0 + (float)(i + 1) * dt - time;
-            glBegin(glMode);
-            for (int j = num2 - 1; j >= 0; --j) {
-                const int k = i * num2 + j;
-                const int k1 = k + num2;
-                if (perVertex)
+        SoLazyElement *lazyState = SoLazyElement::getInstance(state);
+        if (perVertex && !lazyState->isPacked()) {
+            // Materials of a material list go through the bundle one by one.
+            signed char bytes[3];
+            for (int i = startIdx; i < endIdx; ++i) {
+                const float x0 = t0 + (float)i * dt - time;
+                const float x1 = t0 + (float)(i + 1) * dt - time;
+                glBegin(glMode);
+                for (int j = num2 - 1; j >= 0; --j) {
+                    const int k = i * num2 + j;
+                    const int k1 = k + num2;
                     mb.send(k < lastMaterial ? k : lastMaterial, TRUE);
-                qvNormal::unpack(k < numNormals ? normals[k] : packedUp, bytes);
-                glNormal3bv((const GLbyte *)bytes);
-                glVertex3f(x0, v[k], dim2[j]);
-                if (perVertex)
+                    qvNormal::unpack(k < numNormals ? normals[k] : packedUp, bytes);
+                    glNormal3bv((const GLbyte *)bytes);
+                    glVertex3f(x0, v[k], dim2[j]);
                     mb.send(k1 < lastMaterial ? k1 : lastMaterial, TRUE);
-                qvNormal::unpack(k1 < numNormals ? normals[k1] : packedUp, bytes);
-                glNormal3bv((const GLbyte *)bytes);
-                glVertex3f(x1, v[k1], dim2[j]);
+                    qvNormal::unpack(k1 < numNormals ? normals[k1] : packedUp, bytes);
+                    glNormal3bv((const GLbyte *)bytes);
+                    glVertex3f(x1, v[k1], dim2[j]);
+                }
+                glEnd();
             }
-            glEnd();
+        } else if (startIdx < endIdx) {
+            drawStrips(glMode, node, time, startIdx, endIdx, normals, numNormals,
+                       perVertex ? lazyState->getPackedPointer() : nullptr,
+                       lastMaterial);
         }
         if (node->getTimeMin() <= time && time <= node->getTimeMax()) {
             const int n = node->getIndex(time, 0);
@@ -312,6 +318,87 @@ void qvSurface::GLRenderRegular(SoState *state, qvData2RNFloat *node,
     }
     // Any other normal binding draws nothing.
     glPopAttrib();
+}
+
+void qvSurface::drawStrips(unsigned glMode, const qvData2RNFloat *node,
+                           float time, int startIdx, int endIdx,
+                           const int32_t *normals, int numNormals,
+                           const uint32_t *packedColors, int lastColor)
+{
+    // The steps of the window as vertex arrays, each vertex once; every
+    // strip then indexes two neighbouring steps, second index descending.
+    const int num2 = node->getNum2();
+    const float t0 = node->startTime.getValue();
+    const float dt = node->interval.getValue();
+    const float *v = node->data.getValues(0);
+    const float *dim2 = node->dim2.getValues(0);
+    const int steps = endIdx - startIdx + 1;
+    const size_t vertices = (size_t)steps * num2;
+    positions.resize(vertices * 3);
+    normalBytes.resize(vertices * 3);
+    colourBytes.resize(packedColors != nullptr ? vertices * 4 : 0);
+    float *p = positions.data();
+    signed char *n = normalBytes.data();
+    uint8_t *c = colourBytes.data();
+    for (int i = startIdx; i <= endIdx; ++i) {
+        const float x = t0 + (float)i * dt - time;
+        for (int j = 0; j < num2; ++j) {
+            const int k = i * num2 + j;
+            *p++ = x;
+            *p++ = v[k];
+            *p++ = dim2[j];
+            qvNormal::unpack(k < numNormals ? normals[k] : packedUp, n);
+            n += 3;
+            if (packedColors != nullptr) {
+                const uint32_t rgba = packedColors[k < lastColor ? k : lastColor];
+                *c++ = (uint8_t)(rgba >> 24);
+                *c++ = (uint8_t)(rgba >> 16);
+                *c++ = (uint8_t)(rgba >> 8);
+                *c++ = (uint8_t)rgba;
+            }
+        }
+    }
+    // Each strip is followed by a repeat of its last and of the next
+    // strip's first vertex: joined so, triangle strips go in one call, the
+    // added triangles having no area.
+    const size_t perStrip = 2 * (size_t)num2 + 2;
+    if (indices.size() < (size_t)(steps - 1) * perStrip) {
+        indices.resize((size_t)(steps - 1) * perStrip);
+        indexedSteps = 0;
+    }
+    if (indexedNum2 != num2) {
+        indexedNum2 = num2;
+        indexedSteps = 0;
+    }
+    for (int s = indexedSteps; s < steps - 1; ++s) {
+        GLuint *out = indices.data() + (size_t)s * perStrip;
+        for (int j = num2 - 1; j >= 0; --j) {
+            *out++ = (GLuint)(s * num2 + j);
+            *out++ = (GLuint)((s + 1) * num2 + j);
+        }
+        out[0] = (GLuint)((s + 1) * num2);
+        out[1] = (GLuint)((s + 1) * num2 + num2 - 1);
+    }
+    if (steps - 1 > indexedSteps)
+        indexedSteps = steps - 1;
+
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, positions.data());
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glNormalPointer(GL_BYTE, 0, normalBytes.data());
+    if (packedColors != nullptr) {
+        glEnableClientState(GL_COLOR_ARRAY);
+        glColorPointer(4, GL_UNSIGNED_BYTE, 0, colourBytes.data());
+    }
+    if (glMode == GL_TRIANGLE_STRIP)
+        glDrawElements(glMode, (GLsizei)((steps - 1) * perStrip - 2), GL_UNSIGNED_INT,
+                       indices.data());
+    else
+        for (int s = 0; s < steps - 1; ++s)
+            glDrawElements(glMode, (GLsizei)(perStrip - 2), GL_UNSIGNED_INT,
+                           indices.data() + (size_t)s * perStrip);
+    glPopClientAttrib();
 }
 
 void qvSurface::GLRenderMarks(SoState *, qvData1Marks *marks, qvData2RNFloat *node,
