@@ -39,18 +39,18 @@ with open("spectrogram.iv", "w") as out:
 # A synthetic spectrogram scrolling through x = 0: time runs along x
 # (now at x = 0, two seconds of past to the left, two of future to the
 # right), frequency in kHz along z, magnitude up y. The colour engine maps
-# every magnitude to a hue from blue (low) to red (high); the white lines
+# every magnitude to a hue from blue (low) to red (1.2 and above); the white lines
 # are the note onsets, the red line is the current time.
 # Made by make_spectrogram.py.
 
 Separator {
   qvSuite {}
   PerspectiveCamera {
-    position 0 5 8
-    orientation 1 0 0 -0.6435
-    focalDistance 7.5
+    position 3.5 4.5 8
+    orientation -0.6979 0.6909 0.1887 0.746
+    focalDistance 8.07
   }
-  DirectionalLight { direction 0.3 -1 -0.5 }
+  DirectionalLight { direction -0.2 -1 -0.6 }
   DEF CLOCK qvTime { speed 1 }
   DEF SPECTRUM qvData2RNFloat {
     startTime 0
@@ -65,7 +65,7 @@ Separator {
     marks [ %s ]
   }
   PackedColor {
-    orderedRGBA = qvData2ToPackedColor { qvDataNode USE SPECTRUM } . packedColors
+    orderedRGBA = qvData2ToPackedColor { qvDataNode USE SPECTRUM maximum 1.2 } . packedColors
   }
   MaterialBinding { value PER_VERTEX }
   qvSurface { past 2 future 2 }

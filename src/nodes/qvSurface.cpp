@@ -23,6 +23,7 @@
 #include <Inventor/misc/SoState.h>
 
 #include <GL/gl.h>
+#include <cmath>
 #include <iostream>
 
 SO_NODE_SOURCE(qvSurface);
@@ -42,6 +43,18 @@ bool holds(bool condition, int line, const char *text)
 
 const SbVec3f upNormal(0.0f, 1.0f, 0.0f);
 
+struct Edge {
+    float x, y, z;
+};
+
+// Adds a x b to sum.
+inline void addCross(const Edge &a, const Edge &b, Edge &sum)
+{
+    sum.x += a.y * b.z - a.z * b.y;
+    sum.y += a.z * b.x - a.x * b.z;
+    sum.z += a.x * b.y - a.y * b.x;
+}
+
 // Normal of value (i, j): the sum of the cross products of consecutive
 // edges to the existing neighbours. A missing neighbour's edge is zero, so
 // its two products vanish and the sum covers exactly the quadrants that
@@ -52,20 +65,24 @@ inline SbVec3f quadrantNormal(const float *v, const float *dim2, float dt,
     const int k = i * num2 + j;
     const float c = v[k];
     const float d = dim2[j];
-    SbVec3f p(0, 0, 0), n(0, 0, 0), down(0, 0, 0), up(0, 0, 0);
+    Edge p{0, 0, 0}, n{0, 0, 0}, down{0, 0, 0}, up{0, 0, 0};
     if (i >= 1)
-        p.setValue(-dt, v[k - num2] - c, 0.0f);
+        p = Edge{-dt, v[k - num2] - c, 0.0f};
     if (i <= num - 2)
-        n.setValue(dt, v[k + num2] - c, 0.0f);
+        n = Edge{dt, v[k + num2] - c, 0.0f};
     if (j >= 1)
-        down.setValue(0.0f, v[k - 1] - c, dim2[j - 1] - d);
+        down = Edge{0.0f, v[k - 1] - c, dim2[j - 1] - d};
     if (j <= num2 - 2)
-        up.setValue(0.0f, v[k + 1] - c, dim2[j + 1] - d);
-    SbVec3f sum = up.cross(n) + n.cross(down) + down.cross(p) + p.cross(up);
-    const float length = sum.length();
+        up = Edge{0.0f, v[k + 1] - c, dim2[j + 1] - d};
+    Edge sum{0, 0, 0};
+    addCross(up, n, sum);
+    addCross(n, down, sum);
+    addCross(down, p, sum);
+    addCross(p, up, sum);
+    const float length = std::sqrt(sum.x * sum.x + sum.y * sum.y + sum.z * sum.z);
     if (!(length > 0.0f)) // flat neighbourhood of one line, or not a number
         return upNormal;
-    return sum / length;
+    return SbVec3f(sum.x / length, sum.y / length, sum.z / length);
 }
 
 const int32_t packedUp = qvNormal::pack(upNormal);
