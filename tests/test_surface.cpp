@@ -10,6 +10,9 @@
 
 #include <Inventor/SbViewportRegion.h>
 #include <Inventor/SoPickedPoint.h>
+#include <Inventor/fields/SoSFTime.h>
+#include <Inventor/SoDB.h>
+#include <Inventor/actions/SoCallbackAction.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
 #include <Inventor/actions/SoRayPickAction.h>
 #include <Inventor/nodes/SoCallback.h>
@@ -427,6 +430,31 @@ TEST_F(Surface, BoundingBoxAndPickRectangle)
     scene->unref();
 }
 
+TEST_F(Surface, CallbackAndPickWithNormalNodeDoNotFail)
+{
+    SoSeparator *scene = readSceneString(std::string("#Inventor V2.1 ascii\nSeparator { qvSuite {} "
+                                         "qvTime { time 5 } qvNormal {} ") + tenSteps +
+                                         " qvSurface { past 2 future 2 } }");
+    ASSERT_NE(scene, nullptr);
+    scene->ref();
+    int triangles = 0;
+    SoCallbackAction callback;
+    callback.addTriangleCallback(
+        qvSurface::getClassTypeId(),
+        [](void *n, SoCallbackAction *, const SoPrimitiveVertex *, const SoPrimitiveVertex *,
+           const SoPrimitiveVertex *) { ++*(int *)n; },
+        &triangles);
+    testing::internal::CaptureStderr();
+    callback.apply(scene);
+    SoRayPickAction pick(SbViewportRegion(100, 100));
+    pick.setRay(SbVec3f(0, 100, 0), SbVec3f(0, -1, 0));
+    pick.apply(scene);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(triangles, 2);
+    EXPECT_NE(pick.getPickedPoint(), nullptr);
+    scene->unref();
+}
+
 TEST_F(Surface, ExampleSpectrogramScrolls)
 {
     ASSERT_TRUE(window.isOpen());
@@ -460,6 +488,22 @@ TEST_F(Surface, ExampleSpectrogramScrolls)
     EXPECT_NE(frames[0], frames[1]); // it moved
     if (getenv("QV_SAVE_PICTURES") != nullptr)
         window.savePPM("spectrogram.ppm");
+}
+
+// Last in the file: the global field it makes stays for the process.
+TEST_F(Surface, FollowsGlobalWindowFields)
+{
+    SoSFTime *globalPast = (SoSFTime *)SoDB::createGlobalField("qvPast", SoSFTime::getClassTypeId());
+    ASSERT_NE(globalPast, nullptr);
+    globalPast->setValue(SbTime(3.0));
+    qvSurface *surface = new qvSurface;
+    surface->ref();
+    EXPECT_EQ(surface->past.getValue(), SbTime(3.0));
+    globalPast->setValue(SbTime(1.5));
+    EXPECT_EQ(surface->past.getValue(), SbTime(1.5));
+    EXPECT_EQ(surface->future.getValue(), SbTime(0.0)); // no such global field
+    EXPECT_FALSE(surface->future.isConnected());
+    surface->unref();
 }
 
 } // namespace
