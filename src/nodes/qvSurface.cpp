@@ -187,6 +187,13 @@ void qvSurface::GLRender(SoGLRenderAction *action)
         break;
     }
     SoGLLazyElement *lazy = SoGLLazyElement::getInstance(state);
+    // Colours sent here bypass the lazy material state: on every way out,
+    // have the diffuse colour sent again before the next shape.
+    struct DiffuseReset {
+        SoState *state;
+        SoGLLazyElement *lazy;
+        ~DiffuseReset() { lazy->reset(state, SoLazyElement::DIFFUSE_MASK); }
+    } diffuseReset{state, lazy};
     if (perPart && lazy->getNumDiffuse() > 1)
         lazy->sendDiffuseByIndex(1);
 
@@ -243,9 +250,6 @@ void qvSurface::GLRender(SoGLRenderAction *action)
             GLRenderMarks(state, marks, series, time, first, last, startIdx, endIdx);
         }
     }
-
-    // Our own colour calls bypassed the lazy material state.
-    lazy->reset(state, SoLazyElement::DIFFUSE_MASK);
 }
 
 void qvSurface::GLRenderRegular(SoState *state, qvData2RNFloat *node,
