@@ -27,9 +27,12 @@ void qvSuite::initClasses()
     qvTimeElement::initClass();
     qvNormalElement::initClass();
 
+    qvAudio::initClass();
+
     qvDataBase::initClass();
     qvData1Base::initClass();
     qvData1RFloat::initClass();
+    qvData1RFloatFile::initClass();
     qvData2Base::initClass();
 }
 

@@ -1,0 +1,239 @@
+#include <soundfile/qvSoundFile.h>
+
+#include <dmedia/dmedia.h>
+
+#include <audiofile.h>
+#include <soxr.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+
+namespace {
+
+// The audio-file library reports through a handler; keep its text for
+// dmGetError instead of printing it.
+void recordAudioFileError(long code, const char *text)
+{
+    dmSetError((int)code, "%s", text != nullptr ? text : "audio file library error");
+}
+
+std::once_flag handlerInstalled;
+
+const long long kInputChunk = 4096;
+
+} // namespace
+
+qvSoundFile *qvSoundFile::open(const char *path)
+{
+    std::call_once(handlerInstalled, [] { afSetErrorHandler(recordAudioFileError); });
+    if (path == nullptr) {
+        dmSetError(1, "no file name");
+        return nullptr;
+    }
+    dmClearError();
+    AFfilehandle h = afOpenFile(path, "r", AF_NULL_FILESETUP);
+    if (h == AF_NULL_FILEHANDLE) {
+        int number = 0;
+        dmGetError(&number, nullptr);
+        if (number == 0)
+            dmSetError(1, "cannot open sound file \"%s\"", path);
+        return nullptr;
+    }
+    qvSoundFile *f = new qvSoundFile;
+    f->handle = h;
+    f->frameCount = (long long)afGetFrameCount(h, AF_DEFAULT_TRACK);
+    f->rate = afGetRate(h, AF_DEFAULT_TRACK);
+    f->channels = afGetChannels(h, AF_DEFAULT_TRACK);
+    f->vchannels = f->channels;
+    f->vrate = f->rate;
+    if (f->channels < 1 || !(f->rate > 0.0)) {
+        dmSetError(1, "sound file \"%s\" has no channels or no rate", path);
+        delete f;
+        return nullptr;
+    }
+    if (afSetVirtualSampleFormat(h, AF_DEFAULT_TRACK, AF_SAMPFMT_FLOAT, 32) != 0) {
+        delete f;
+        return nullptr;
+    }
+    return f;
+}
+
+qvSoundFile::~qvSoundFile()
+{
+    dropResampler();
+    if (handle != nullptr)
+        afCloseFile(handle);
+}
+
+void qvSoundFile::dropResampler()
+{
+    if (resampler != nullptr)
+        soxr_delete(resampler);
+    resampler = nullptr;
+}
+
+int qvSoundFile::setVirtualSampleFormat(SampleFormat f)
+{
+    if (f != FLOAT32 && f != INT16) {
+        dmSetError(2, "unknown virtual sample format %d", (int)f);
+        return -1;
+    }
+    format = f;
+    return 0;
+}
+
+int qvSoundFile::setVirtualChannels(int n)
+{
+    if (n < 1 || n > 256) {
+        dmSetError(3, "bad virtual channel count %d", n);
+        return -1;
+    }
+    if (afSetVirtualChannels(handle, AF_DEFAULT_TRACK, n) != 0)
+        return -1;
+    if (n == 1 && channels > 1) {
+        // Equal parts of every channel (the library's own default for two).
+        std::vector<double> matrix((size_t)channels, 1.0 / channels);
+        afSetChannelMatrix(handle, AF_DEFAULT_TRACK, matrix.data());
+    }
+    vchannels = n;
+    int result = setVirtualRate(vrate, quality);
+    return result;
+}
+
+int qvSoundFile::setVirtualRate(double r, Quality q)
+{
+    if (!(r > 0.0) || !std::isfinite(r)) {
+        dmSetError(4, "bad virtual rate %g", r);
+        return -1;
+    }
+    dropResampler();
+    vrate = r;
+    quality = q;
+    if (r != rate) {
+        soxr_error_t err = nullptr;
+        soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+        soxr_quality_spec_t qs = soxr_quality_spec(q == QUICK ? SOXR_QQ : SOXR_HQ, 0);
+        resampler = soxr_create(rate, r, (unsigned)vchannels, &err, &io, &qs, nullptr);
+        if (err != nullptr || resampler == nullptr) {
+            dmSetError(5, "cannot resample %g to %g Hz: %s", rate, r,
+                       err != nullptr ? err : "unknown error");
+            dropResampler();
+            vrate = rate;
+            return -1;
+        }
+    }
+    // Start the delivery again where it stands.
+    return seekFrame(std::min(position, getVirtualFrameCount())) < 0 ? -1 : 0;
+}
+
+long long qvSoundFile::getVirtualFrameCount() const
+{
+    if (!resampling())
+        return frameCount;
+    return (long long)std::floor((double)frameCount * vrate / rate + 0.5);
+}
+
+int qvSoundFile::getVirtualFrameSize() const
+{
+    return vchannels * (format == INT16 ? 2 : 4);
+}
+
+long long qvSoundFile::seekFrame(long long frame)
+{
+    if (frame < 0 || frame > getVirtualFrameCount()) {
+        dmSetError(6, "frame %lld outside the file's %lld frames", frame, getVirtualFrameCount());
+        return -1;
+    }
+    long long fileFrame = frame;
+    if (resampling()) {
+        fileFrame = std::min(frameCount, (long long)std::llround((double)frame * rate / vrate));
+        soxr_clear(resampler);
+        inputDone = false;
+        inBuffer.clear();
+    }
+    if (afSeekFrame(handle, AF_DEFAULT_TRACK, (AFframecount)fileFrame) < 0)
+        return -1;
+    position = frame;
+    return frame;
+}
+
+long long qvSoundFile::readFloats(float *out, long long count)
+{
+    long long done = 0;
+    while (done < count) {
+        int ask = (int)std::min<long long>(count - done, 1 << 20);
+        int n = afReadFrames(handle, AF_DEFAULT_TRACK, out + done * vchannels, ask);
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+long long qvSoundFile::readResampled(float *out, long long count)
+{
+    long long done = 0;
+    while (done < count) {
+        size_t inFrames = 0;
+        const float *in = nullptr;
+        if (!inputDone && inBuffer.empty()) {
+            inBuffer.resize((size_t)(kInputChunk * vchannels));
+            long long n = readFloats(inBuffer.data(), kInputChunk);
+            if (n < 0)
+                return -1;
+            inBuffer.resize((size_t)(n * vchannels));
+            if (n == 0)
+                inputDone = true;
+        }
+        if (!inputDone) {
+            in = inBuffer.data();
+            inFrames = inBuffer.size() / (size_t)vchannels;
+        }
+        size_t used = 0, made = 0;
+        soxr_error_t err = soxr_process(resampler, in, inFrames, &used, out + done * vchannels,
+                                        (size_t)(count - done), &made);
+        if (err != nullptr) {
+            dmSetError(7, "resampling failed: %s", err);
+            return -1;
+        }
+        if (in != nullptr)
+            inBuffer.erase(inBuffer.begin(), inBuffer.begin() + (long)(used * (size_t)vchannels));
+        done += (long long)made;
+        if (inputDone && made == 0)
+            break;
+    }
+    return done;
+}
+
+long long qvSoundFile::readFrames(void *buffer, long long count)
+{
+    if (buffer == nullptr || count < 0) {
+        dmSetError(8, "no buffer to read into");
+        return -1;
+    }
+    count = std::max(0LL, std::min(count, getVirtualFrameCount() - position));
+    if (count == 0)
+        return 0;
+    float *floats;
+    if (format == FLOAT32) {
+        floats = (float *)buffer;
+    } else {
+        outBuffer.resize((size_t)(count * vchannels));
+        floats = outBuffer.data();
+    }
+    long long n = resampling() ? readResampled(floats, count) : readFloats(floats, count);
+    if (n < 0)
+        return -1;
+    if (format == INT16) {
+        short *shorts = (short *)buffer;
+        for (long long i = 0; i < n * vchannels; ++i) {
+            float x = std::clamp(floats[i] * 32768.0f, -32768.0f, 32767.0f);
+            shorts[i] = (short)std::lrint(x);
+        }
+    }
+    position += n;
+    return n;
+}
