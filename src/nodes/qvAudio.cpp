@@ -49,7 +49,8 @@ static SbString locate(const qvData1RFloatFile *node, const SbString &name)
         return node->getFilePath();
     SoInput in;
     SbString path = name;
-    if (in.openFile(name.getString(), TRUE) && in.getCurFileName() != nullptr)
+    if (name.getLength() > 0 && in.openFile(name.getString(), TRUE) &&
+        in.getCurFileName() != nullptr)
         path = in.getCurFileName();
     in.closeFile();
     return path;

@@ -59,9 +59,11 @@ SbBool qvData1RFloatFile::readFile(const SbString name)
     bool havePath = false;
     {
         SoInput in;
-        if (!in.openFile(name.getString()))
+        const SbBool opened = in.openFile(name.getString());
+        if (!opened)
             QV_WARNING("readFile() ERROR: cannot open file" << name.getString());
-        const char *full = in.getCurFileName();
+        // Without an opened file the reader names only its standard input.
+        const char *full = opened ? in.getCurFileName() : nullptr;
         if (full != nullptr) {
             path = full;
             havePath = true;
