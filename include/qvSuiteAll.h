@@ -19,5 +19,7 @@
 #include <nodes/qvData1RFloat.h>
 #include <nodes/qvData1RFloatFile.h>
 #include <nodes/qvAudio.h>
+#include <nodes/qvData2RNFloat.h>
+#include <nodes/qvTime.h>
 
 #endif

@@ -28,12 +28,14 @@ void qvSuite::initClasses()
     qvNormalElement::initClass();
 
     qvAudio::initClass();
+    qvTime::initClass();
 
     qvDataBase::initClass();
     qvData1Base::initClass();
     qvData1RFloat::initClass();
     qvData1RFloatFile::initClass();
     qvData2Base::initClass();
+    qvData2RNFloat::initClass();
 }
 
 qvSuite::qvSuite() : directoriesAdded(FALSE)
