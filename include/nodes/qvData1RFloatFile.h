@@ -21,8 +21,9 @@ class qvData1RFloatFile : public qvData1RFloat {
 
     // Locates the file through the scene reader's search path and reads it.
     SbBool readFile(const SbString filename);
-    // Full path of the file last read, empty before a successful read.
-    const SbString &getFilePath() const { return filePath; }
+    // Full path of the file read for the current filename; empty when
+    // that name has not been read.
+    SbString getFilePath() const;
 
     virtual void doAction(SoAction *action);
     virtual void GLRender(SoGLRenderAction *action);
@@ -39,6 +40,7 @@ class qvData1RFloatFile : public qvData1RFloat {
 
     SbBool fileRead;
     SbString filePath;
+    SbString readName; // filename the path was found for
 };
 
 #endif

@@ -82,6 +82,9 @@ void qvAudio::GLRender(SoGLRenderAction *action)
     pScrubber->SetIORateRatio(IORateRatio.getValue());
     pScrubber->SetSpeed(speed);
 
+    // Nothing loaded: there is no position to keep.
+    if (pScrubber->GetFrameCount() == 0)
+        return;
     if (time == SbTime::zero()) {
         pScrubber->SetFilePos(0);
         return;

@@ -80,6 +80,7 @@ SbBool qvData1RFloatFile::readFile(const SbString name)
     if (_readFileAudio(path.getString())) {
         data.setDefault(TRUE);
         filePath = path;
+        readName = name;
         return TRUE;
     }
     if (_readFileMatlab(path))
@@ -140,6 +141,11 @@ SbBool qvData1RFloatFile::_readFileAudio(const char *path)
     if (got < frames)
         data.setNum((int)got);
     return TRUE;
+}
+
+SbString qvData1RFloatFile::getFilePath() const
+{
+    return filename.getValue() == readName ? filePath : SbString();
 }
 
 SbBool qvData1RFloatFile::_readFileMatlab(const SbString) { return FALSE; }
