@@ -206,6 +206,9 @@ TEST_F(ScrubberTest, DeviceRateReadBackKeepsRealTime)
     s->ReinitSound(file("stereo.wav").c_str());
     EXPECT_DOUBLE_EQ(s->GetIORateRatio(), 44100.0 / 48000.0);
     EXPECT_EQ(s->GetBlockFrames(), 2205);
+    EXPECT_EQ(s->SetOutputRate(44100), 0); // asked for already
+    EXPECT_EQ(s->SetOutputRate(96000), 1);
+    EXPECT_DOUBLE_EQ(s->GetIORateRatio(), 44100.0 / 48000.0);
     Clock::time_point start = Clock::now();
     long before = s->GetFilePos();
     sleepSeconds(0.5);

@@ -36,6 +36,7 @@ struct qvALport {
     int fillPoint = 0;
     int timerFd = -1;
     double rate = 0.0; // the rate the device runs at
+    double asked = 0.0; // the rate last asked for
     std::mutex lock;
 
     // Paced device: frame clock msc = mscBase + (now - ustBase) * rate.
@@ -446,6 +447,7 @@ ALport alOpenPort(const char *, const char *mode, ALconfig config)
             delete p;
             return nullptr;
         }
+        p->asked = rate;
         if (alsaConfigure(p, rate) < 0) {
             int number = lastErrorNumber;
             std::string text = std::string("audio device \"") + spec + "\": " + lastErrorText;
@@ -594,7 +596,8 @@ int alSetParams(int resource, ALpv *pvs, int count)
             if (p->paced) {
                 if (p->fixedRate <= 0.0)
                     pacedRebase(p, rate);
-            } else if (std::lround(rate) != std::lround(p->rate)) {
+            } else if (rate != p->asked) {
+                p->asked = rate;
                 snd_pcm_drop(p->pcm);
                 if (alsaConfigure(p, rate) < 0)
                     return -1;

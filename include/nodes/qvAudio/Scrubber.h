@@ -86,6 +86,7 @@ class Scrubber {
     int device[kMaxPorts];
 
     long fQueueFrames;
+    double fRequestedOutputRate; // the rate last asked of the device
     std::atomic<long> fCommandCount;
     std::thread fAudioThread;
 };

@@ -36,7 +36,7 @@ Scrubber::Scrubber()
       fCurrentIORateRatio(1.0), fNewSpeed(0.0), fNewFilePos(0), bPlaying(false), fNFrames(0),
       pFrames(nullptr), tmpbuf(nullptr), fOutputPortName("Output Port"), fQueueSize(0.1),
       fQueueFillSize(0.5), fChannels(0), fChannelsPerPort(0), fNPorts(1), fSampleRate(0.0),
-      fQueueFrames(0), fCommandCount(0)
+      fQueueFrames(0), fRequestedOutputRate(0.0), fCommandCount(0)
 {
     for (int i = 0; i < kMaxPorts; ++i) {
         fOutputPort[i] = nullptr;
@@ -266,6 +266,7 @@ void Scrubber::ReinitSound(const char *name)
         fSampleRate = 0.0;
         fChannels = fChannelsPerPort = 0;
         fNPorts = 1;
+        fQueueFrames = 0;
         SendCommand(kStart);
         return;
     }
@@ -312,6 +313,7 @@ void Scrubber::ReinitSound(const char *name)
         if (fOutputPort[i] == nullptr)
             std::fprintf(stderr, "error opening port: %s\n", alGetErrorString(errno));
     }
+    fRequestedOutputRate = fSampleRate;
     ReadRateBack();
     SyncPorts();
     SendCommand(kStart);
@@ -377,8 +379,11 @@ int Scrubber::SetOutputRate(double r)
 {
     if (fSampleRate <= 0.0 || !(r > 0.0) || !std::isfinite(r))
         return 0;
-    if (r == fSampleRate / fCurrentIORateRatio)
+    // Already running at it, or already asked for it (a device that runs
+    // at a rate of its own is not asked again and again).
+    if (r == fSampleRate / fCurrentIORateRatio || r == fRequestedOutputRate)
         return 0;
+    fRequestedOutputRate = r;
     ALpv pv;
     std::memset(&pv, 0, sizeof pv);
     for (int i = 0; i < fNPorts; ++i) {
