@@ -69,6 +69,17 @@ class AudioFileNode : public ::testing::Test {
 };
 std::string *AudioFileNode::dir = nullptr;
 
+TEST_F(AudioFileNode, TypesRegistered)
+{
+    for (auto names : {std::make_pair("qvData1RFloatFile", "qvData1RFloat"),
+                       std::make_pair("qvAudio", "Node")}) {
+        SoType t = SoType::fromName(names.first);
+        ASSERT_FALSE(t.isBad()) << names.first;
+        EXPECT_STREQ(t.getParent().getName().getString(), names.second);
+        EXPECT_TRUE(t.canCreateInstance());
+    }
+}
+
 TEST_F(AudioFileNode, StereoFileMixedToOneChannelAtItsRate)
 {
     std::string err;
