@@ -6,6 +6,11 @@
 // Frame numbers given to seekFrame and counts returned by readFrames are
 // in virtual frames (frames at the virtual rate). Every failure is
 // recorded for dmGetError (number and text).
+//
+// Uncompressed WAVE, AIFF(-C), NeXT, IRCAM and CAF files delivered as
+// float frames of all their channels at their own rate are read straight
+// from the file into a buffer made at opening: seeking and reading them
+// allocate nothing (the real-time reader relies on it).
 #ifndef QV_SOUND_FILE_H
 #define QV_SOUND_FILE_H
 
@@ -62,6 +67,12 @@ class qvSoundFile {
     qvSoundFile &operator=(const qvSoundFile &) = delete;
 
     bool resampling() const { return resampler != nullptr; }
+    bool direct() const
+    {
+        return fd >= 0 && format == FLOAT32 && vchannels == channels && !resampling();
+    }
+    void setUpDirect(const char *path);
+    long long readDirect(float *out, long long count);
     long long readFloats(float *out, long long count);
     long long readResampled(float *out, long long count);
     void dropResampler();
@@ -75,6 +86,16 @@ class qvSoundFile {
     int vchannels = 0;
     double vrate = 0.0;
     Quality quality = HIGH;
+
+    // Direct reading: the file's own layout of samples.
+    int fd = -1;
+    long long dataOffset = 0;
+    int bytesPerSample = 0;
+    int sampleFormat = 0; // the audio-file library's AF_SAMPFMT_*
+    bool bigEndian = false;
+    double slope = 1.0, intercept = 0.0;
+    std::vector<unsigned char> rawBuffer;
+    bool libraryInStep = true; // the library's read position is position
 
     soxr *resampler = nullptr;
     bool inputDone = false;

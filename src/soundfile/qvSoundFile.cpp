@@ -6,8 +6,12 @@
 #include <soxr.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <mutex>
+#include <unistd.h>
 
 namespace {
 
@@ -21,6 +25,13 @@ void recordAudioFileError(long code, const char *text)
 std::once_flag handlerInstalled;
 
 const long long kInputChunk = 4096;
+const long long kDirectChunk = 4096;
+
+bool hostBigEndian()
+{
+    const unsigned short one = 1;
+    return *(const unsigned char *)&one == 0;
+}
 
 } // namespace
 
@@ -56,12 +67,109 @@ qvSoundFile *qvSoundFile::open(const char *path)
         delete f;
         return nullptr;
     }
+    f->setUpDirect(path);
     return f;
+}
+
+void qvSoundFile::setUpDirect(const char *path)
+{
+    int version = 0;
+    switch (afGetFileFormat(handle, &version)) {
+    case AF_FILE_WAVE:
+    case AF_FILE_AIFF:
+    case AF_FILE_AIFFC:
+    case AF_FILE_NEXTSND:
+    case AF_FILE_BICSF:
+    case AF_FILE_CAF:
+        break;
+    default:
+        return;
+    }
+    if (afGetCompression(handle, AF_DEFAULT_TRACK) != AF_COMPRESSION_NONE)
+        return;
+    int width = 0;
+    afGetSampleFormat(handle, AF_DEFAULT_TRACK, &sampleFormat, &width);
+    const float frameSize = afGetFrameSize(handle, AF_DEFAULT_TRACK, 0);
+    bytesPerSample = (int)std::lround(frameSize) / channels;
+    const bool integer = sampleFormat == AF_SAMPFMT_TWOSCOMP || sampleFormat == AF_SAMPFMT_UNSIGNED;
+    const bool known = (integer && width == bytesPerSample * 8 && bytesPerSample >= 1 &&
+                        bytesPerSample <= 4) ||
+                       (sampleFormat == AF_SAMPFMT_FLOAT && bytesPerSample == 4) ||
+                       (sampleFormat == AF_SAMPFMT_DOUBLE && bytesPerSample == 8);
+    if (!known || (float)(bytesPerSample * channels) != frameSize)
+        return;
+    double minClip = 0, maxClip = 0;
+    afGetPCMMapping(handle, AF_DEFAULT_TRACK, &slope, &intercept, &minClip, &maxClip);
+    if (!(slope != 0.0) || !std::isfinite(slope) || !std::isfinite(intercept))
+        return;
+    bigEndian = afGetByteOrder(handle, AF_DEFAULT_TRACK) == AF_BYTEORDER_BIGENDIAN;
+    dataOffset = (long long)afGetDataOffset(handle, AF_DEFAULT_TRACK);
+    fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd >= 0)
+        rawBuffer.resize((size_t)(kDirectChunk * bytesPerSample * channels));
+}
+
+long long qvSoundFile::readDirect(float *out, long long count)
+{
+    const bool swap = bigEndian != hostBigEndian();
+    const int b = bytesPerSample;
+    const long long frameBytes = (long long)b * channels;
+    const float scale = (float)(1.0 / slope);
+    const float shift = (float)intercept;
+    long long done = 0;
+    count = std::min(count, frameCount - position);
+    while (done < count) {
+        const long long n = std::min(count - done, kDirectChunk);
+        const off_t at = (off_t)(dataOffset + (position + done) * frameBytes);
+        ssize_t got = ::pread(fd, rawBuffer.data(), (size_t)(n * frameBytes), at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            dmSetError(errno, "cannot read the sound file: %s", std::strerror(errno));
+            return -1;
+        }
+        const long long frames = (long long)got / frameBytes;
+        const long long samples = frames * channels;
+        const unsigned char *p = rawBuffer.data();
+        float *o = out + done * channels;
+        for (long long i = 0; i < samples; ++i, p += b) {
+            double raw;
+            if (sampleFormat == AF_SAMPFMT_FLOAT || sampleFormat == AF_SAMPFMT_DOUBLE) {
+                unsigned char bytes[8];
+                for (int k = 0; k < b; ++k)
+                    bytes[k] = swap ? p[b - 1 - k] : p[k];
+                if (b == 4) {
+                    float x;
+                    std::memcpy(&x, bytes, 4);
+                    raw = x;
+                } else {
+                    std::memcpy(&raw, bytes, 8);
+                }
+            } else {
+                unsigned long v = 0;
+                for (int k = 0; k < b; ++k)
+                    v |= (unsigned long)(bigEndian ? p[b - 1 - k] : p[k]) << (8 * k);
+                if (sampleFormat == AF_SAMPFMT_TWOSCOMP) {
+                    const long sign = 1L << (8 * b - 1);
+                    raw = (double)((long)v ^ sign) - (double)sign;
+                } else {
+                    raw = (double)v;
+                }
+            }
+            o[i] = ((float)raw - shift) * scale;
+        }
+        done += frames;
+        if (frames < n)
+            break; // the file ends early
+    }
+    return done;
 }
 
 qvSoundFile::~qvSoundFile()
 {
     dropResampler();
+    if (fd >= 0)
+        ::close(fd);
     if (handle != nullptr)
         afCloseFile(handle);
 }
@@ -145,16 +253,24 @@ long long qvSoundFile::seekFrame(long long frame)
         dmSetError(6, "frame %lld outside the file's %lld frames", frame, getVirtualFrameCount());
         return -1;
     }
+    if (direct()) {
+        position = frame;
+        libraryInStep = false;
+        return frame;
+    }
     long long fileFrame = frame;
     if (resampling()) {
         fileFrame = std::min(frameCount, (long long)std::llround((double)frame * rate / vrate));
         soxr_clear(resampler);
         inputDone = false;
         inBuffer.clear();
+    } else if (libraryInStep && frame == position) {
+        return frame; // there already
     }
     if (afSeekFrame(handle, AF_DEFAULT_TRACK, (AFframecount)fileFrame) < 0)
         return -1;
     position = frame;
+    libraryInStep = true;
     return frame;
 }
 
@@ -224,7 +340,18 @@ long long qvSoundFile::readFrames(void *buffer, long long count)
         outBuffer.resize((size_t)(count * vchannels));
         floats = outBuffer.data();
     }
-    long long n = resampling() ? readResampled(floats, count) : readFloats(floats, count);
+    long long n;
+    if (direct()) {
+        n = readDirect(floats, count);
+        libraryInStep = false;
+    } else {
+        if (!libraryInStep && !resampling()) {
+            if (afSeekFrame(handle, AF_DEFAULT_TRACK, (AFframecount)position) < 0)
+                return -1;
+            libraryInStep = true;
+        }
+        n = resampling() ? readResampled(floats, count) : readFloats(floats, count);
+    }
     if (n < 0)
         return -1;
     if (format == INT16) {
