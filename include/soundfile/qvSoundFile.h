@@ -73,6 +73,7 @@ class qvSoundFile {
     }
     void setUpDirect(const char *path);
     long long readDirect(float *out, long long count);
+    void convertDirect(const unsigned char *raw, float *out, long long samples) const;
     long long readFloats(float *out, long long count);
     long long readResampled(float *out, long long count);
     void dropResampler();

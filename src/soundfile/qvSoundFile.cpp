@@ -109,13 +109,58 @@ void qvSoundFile::setUpDirect(const char *path)
         rawBuffer.resize((size_t)(kDirectChunk * bytesPerSample * channels));
 }
 
-long long qvSoundFile::readDirect(float *out, long long count)
+void qvSoundFile::convertDirect(const unsigned char *p, float *o, long long samples) const
 {
     const bool swap = bigEndian != hostBigEndian();
     const int b = bytesPerSample;
-    const long long frameBytes = (long long)b * channels;
     const float scale = (float)(1.0 / slope);
     const float shift = (float)intercept;
+    // The common layouts first.
+    if (sampleFormat == AF_SAMPFMT_FLOAT && !swap) {
+        std::memcpy(o, p, (size_t)samples * sizeof(float));
+        if (scale != 1.0f || shift != 0.0f)
+            for (long long i = 0; i < samples; ++i)
+                o[i] = (o[i] - shift) * scale;
+        return;
+    }
+    if (sampleFormat == AF_SAMPFMT_TWOSCOMP && b == 2) {
+        for (long long i = 0; i < samples; ++i, p += 2) {
+            const short x = (short)(swap ? (p[0] << 8 | p[1]) : (p[1] << 8 | p[0]));
+            o[i] = ((float)x - shift) * scale;
+        }
+        return;
+    }
+    for (long long i = 0; i < samples; ++i, p += b) {
+        double raw;
+        if (sampleFormat == AF_SAMPFMT_FLOAT || sampleFormat == AF_SAMPFMT_DOUBLE) {
+            unsigned char bytes[8];
+            for (int k = 0; k < b; ++k)
+                bytes[k] = swap ? p[b - 1 - k] : p[k];
+            if (b == 4) {
+                float x;
+                std::memcpy(&x, bytes, 4);
+                raw = x;
+            } else {
+                std::memcpy(&raw, bytes, 8);
+            }
+        } else {
+            unsigned long v = 0;
+            for (int k = 0; k < b; ++k)
+                v |= (unsigned long)(bigEndian ? p[b - 1 - k] : p[k]) << (8 * k);
+            if (sampleFormat == AF_SAMPFMT_TWOSCOMP) {
+                const long sign = 1L << (8 * b - 1);
+                raw = (double)((long)v ^ sign) - (double)sign;
+            } else {
+                raw = (double)v;
+            }
+        }
+        o[i] = ((float)raw - shift) * scale;
+    }
+}
+
+long long qvSoundFile::readDirect(float *out, long long count)
+{
+    const long long frameBytes = (long long)bytesPerSample * channels;
     long long done = 0;
     count = std::min(count, frameCount - position);
     while (done < count) {
@@ -129,35 +174,7 @@ long long qvSoundFile::readDirect(float *out, long long count)
             return -1;
         }
         const long long frames = (long long)got / frameBytes;
-        const long long samples = frames * channels;
-        const unsigned char *p = rawBuffer.data();
-        float *o = out + done * channels;
-        for (long long i = 0; i < samples; ++i, p += b) {
-            double raw;
-            if (sampleFormat == AF_SAMPFMT_FLOAT || sampleFormat == AF_SAMPFMT_DOUBLE) {
-                unsigned char bytes[8];
-                for (int k = 0; k < b; ++k)
-                    bytes[k] = swap ? p[b - 1 - k] : p[k];
-                if (b == 4) {
-                    float x;
-                    std::memcpy(&x, bytes, 4);
-                    raw = x;
-                } else {
-                    std::memcpy(&raw, bytes, 8);
-                }
-            } else {
-                unsigned long v = 0;
-                for (int k = 0; k < b; ++k)
-                    v |= (unsigned long)(bigEndian ? p[b - 1 - k] : p[k]) << (8 * k);
-                if (sampleFormat == AF_SAMPFMT_TWOSCOMP) {
-                    const long sign = 1L << (8 * b - 1);
-                    raw = (double)((long)v ^ sign) - (double)sign;
-                } else {
-                    raw = (double)v;
-                }
-            }
-            o[i] = ((float)raw - shift) * scale;
-        }
+        convertDirect(rawBuffer.data(), out + done * channels, frames * channels);
         done += frames;
         if (frames < n)
             break; // the file ends early

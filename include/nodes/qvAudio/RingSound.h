@@ -50,7 +50,7 @@ class RingSound {
     float Weight(float t) const;
 
     float *pSincTable;
-    float *pSincTableDiffs; // one more than the intervals: the last is 0
+    float *pSincTableDiffs; // beyond the last interval: 0
     int kSincWidth;
     int kSincOversampling;
     qvSoundFile *fSoundFile;

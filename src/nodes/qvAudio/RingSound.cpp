@@ -37,7 +37,9 @@ RingSound::RingSound(int sincWidth, int sincOversampling)
       fCurRawFramesIdx(0.0f), fFileChunkStartFrame(0), fFileChunkEndFrame(0),
       fMaxSpeed(0.0f), pWeights(nullptr)
 {
-    const size_t entries = (size_t)kSincWidth * kSincOversampling + 1;
+    // One entry more than the kernel holds: positions that rounding puts
+    // just past its end read the last value.
+    const size_t entries = (size_t)kSincWidth * kSincOversampling + 2;
     pSincTable = allocFloats(entries);
     pSincTableDiffs = allocFloats(entries);
     pWeights = allocFloats(2 * (size_t)kMaxTaps);
@@ -72,14 +74,15 @@ void RingSound::MakeSincTable()
         pSincTableDiffs[i - 1] = pSincTable[i] - pSincTable[i - 1];
     }
     pSincTableDiffs[w * m] = 0.0f;
+    pSincTable[w * m + 1] = pSincTable[w * m];
+    pSincTableDiffs[w * m + 1] = 0.0f;
 }
 
 inline float RingSound::Weight(float t) const
 {
-    int j = (int)t;
-    const int last = kSincWidth * kSincOversampling;
-    if (j > last)
-        return pSincTable[last];
+    // t never passes the kernel's end by a whole entry (taps * v is at most
+    // kSincWidth * kSincOversampling up to rounding).
+    const int j = (int)t;
     return pSincTable[j] + pSincTableDiffs[j] * (t - (float)j);
 }
 
@@ -265,13 +268,27 @@ void RingSound::GetFrames(float *out, const int nFrames, const float speed)
         const float *left = pRawFrames + (size_t)F * C;
         const float *right = pRawFrames + (size_t)(F + 1) * C;
         float *o = out + (size_t)frame * C;
-        for (int ch = 0; ch < C; ++ch) {
-            float sum = 0.0f;
+        if (C == 2) {
+            // Both channels in one pass over the kernel (same sums, same order).
+            float s0 = 0.0f, s1 = 0.0f;
             for (int k = 0; k < taps; ++k) {
-                sum += left[ch - k * C] * wl[k];
-                sum += right[ch + k * C] * wr[k];
+                const float *l = left - 2 * k, *r = right + 2 * k;
+                s0 += l[0] * wl[k];
+                s0 += r[0] * wr[k];
+                s1 += l[1] * wl[k];
+                s1 += r[1] * wr[k];
             }
-            o[ch] = sum * u;
+            o[0] = s0 * u;
+            o[1] = s1 * u;
+        } else {
+            for (int ch = 0; ch < C; ++ch) {
+                float sum = 0.0f;
+                for (int k = 0; k < taps; ++k) {
+                    sum += left[ch - k * C] * wl[k];
+                    sum += right[ch + k * C] * wr[k];
+                }
+                o[ch] = sum * u;
+            }
         }
         fCurRawFramesIdx += s;
     }
