@@ -247,6 +247,27 @@ TEST_F(ScrubberTest, FailedLoadPlaysNothingAndStaysUsable)
     EXPECT_GT(fileFrames(record, 2), 0);
 }
 
+TEST_F(ScrubberTest, FilesBeyondTheEnginesRangeAreNotPlayed)
+{
+    struct Case {
+        int channels;
+        double rate;
+        const char *message;
+    } cases[] = {{40, 44100, "40 channels are more than 4 ports of 8; not played.\n"},
+                 {1, 15, "a rate of 15 Hz is too low to play; not played.\n"}};
+    for (const Case &c : cases) {
+        std::string name = file("range" + std::to_string(c.channels) + ".wav");
+        ASSERT_TRUE(writeSoundFile(name, c.channels, c.rate, testSignal(100, c.channels)));
+        Scrubber s;
+        s.SetSpeed(1.0);
+        testing::internal::CaptureStderr();
+        s.ReinitSound(name.c_str());
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "\"" + name + "\": " + c.message);
+        EXPECT_EQ(s.GetOpenPortCount(), 0);
+        EXPECT_EQ(s.SetFilePos(10), 1);
+    }
+}
+
 TEST_F(ScrubberTest, MissingDeviceSkipsPlayback)
 {
     useDevice("qv_no_such_device");
