@@ -16,10 +16,12 @@
 #include <nodes/qvDataBase.h>
 #include <nodes/qvData1Base.h>
 #include <nodes/qvData2Base.h>
+#include <nodes/qvData1NFloat.h>
 #include <nodes/qvData1RFloat.h>
 #include <nodes/qvData1RFloatFile.h>
 #include <nodes/qvAudio.h>
 #include <nodes/qvData2RNFloat.h>
 #include <nodes/qvTime.h>
+#include <nodes/qvLine.h>
 
 #endif

@@ -27,11 +27,13 @@ void qvSuite::initClasses()
     qvTimeElement::initClass();
     qvNormalElement::initClass();
 
+    qvLine::initClass();
     qvAudio::initClass();
     qvTime::initClass();
 
     qvDataBase::initClass();
     qvData1Base::initClass();
+    qvData1NFloat::initClass();
     qvData1RFloat::initClass();
     qvData1RFloatFile::initClass();
     qvData2Base::initClass();
