@@ -18,6 +18,7 @@
 #include <Inventor/sensors/SoTimerSensor.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -112,7 +113,7 @@ int main(int argc, char **argv)
 
     SoXtPlaneViewer *viewer = new SoXtPlaneViewer(top);
     viewer->setSceneGraph(root);
-    viewer->setTitle("qvScenePlayer");
+    viewer->setTitle((std::string("qvScenePlayer: ") + argv[1]).c_str());
     viewer->setSize(SbVec2s(800, 400));
     viewer->show();
     if (findFirst(root, SoCamera::getClassTypeId()) == nullptr)
