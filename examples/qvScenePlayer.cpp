@@ -17,6 +17,7 @@
 #include <Inventor/nodes/SoSeparator.h>
 #include <Inventor/sensors/SoTimerSensor.h>
 
+#include <X11/Intrinsic.h>
 #include <cstdio>
 #include <string>
 
@@ -80,11 +81,14 @@ void wrapCB(void *, SoSensor *)
 
 int main(int argc, char **argv)
 {
+    // Standard Xt options (-geometry, -display, ...) come first.
+    XtAppContext app;
+    Widget top = XtAppInitialize(&app, "QvScenePlayer", nullptr, 0, &argc, argv, nullptr, nullptr, 0);
     if (argc != 2) {
-        std::fprintf(stderr, "usage: %s scene.iv\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [Xt options] scene.iv\n", argv[0]);
         return 2;
     }
-    Widget top = SoXt::init(argv[0]);
+    SoXt::init(top);
     qvSuite::initClasses();
     SoInput in;
     if (!in.openFile(argv[1]))

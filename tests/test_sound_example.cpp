@@ -89,9 +89,12 @@ class Player {
     {
         display = XOpenDisplay(nullptr);
         setenv("QV_AUDIO_DEVICE", ("paced:" + record).c_str(), 1);
-        std::string program = binaryPath("qvScenePlayer");
-        char *argv[] = {(char *)program.c_str(), (char *)scene.c_str(), nullptr};
-        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0)
+        // From the source tree, as a user runs it; placed clear of the
+        // other viewers that tests may show on the same display.
+        std::string command = "cd '" + sourcePath("") + "' && exec '" + binaryPath("qvScenePlayer") +
+                              "' -geometry +480+600 " + scene;
+        char *argv[] = {(char *)"/bin/sh", (char *)"-c", (char *)command.c_str(), nullptr};
+        if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0)
             pid = -1;
         setenv("QV_AUDIO_DEVICE", "paced:/dev/null", 1);
     }
@@ -212,7 +215,7 @@ TEST(SoundExample, PlayerScrubsBackwardAndForwardFromTheKeyboard)
 {
     std::string dir = makeTempDir();
     std::string record = dir + "/player.raw";
-    Player player(sourcePath("examples/sound.iv"), record);
+    Player player("examples/sound.iv", record);
     ASSERT_NE(player.display, nullptr);
     Window w = player.waitForWindow(20);
     ASSERT_NE(w, 0u) << "no player window";
