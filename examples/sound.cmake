@@ -7,8 +7,9 @@ if(QV_SOX)
     OUTPUT ${QV_SOUND_EXAMPLE_DIR}/sound_example.wav
     COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_SOUND_EXAMPLE_DIR}
     # Twelve seconds of two rising tones under a slow tremolo, whose
-    # envelope is what scrolls past in the waveform.
-    COMMAND ${QV_SOX} -n -r 44100 -c 2 -b 16 ${QV_SOUND_EXAMPLE_DIR}/sound_example.wav
+    # envelope is what scrolls past in the waveform; no dither, so that
+    # every build makes the same file.
+    COMMAND ${QV_SOX} -D -n -r 44100 -c 2 -b 16 ${QV_SOUND_EXAMPLE_DIR}/sound_example.wav
             synth 12 sine 220:440 sine 330:660 tremolo 0.5 90 gain -3
     COMMENT "Making the example sound file"
     VERBATIM)

@@ -22,6 +22,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -229,7 +230,11 @@ TEST(SoundExample, PlayerScrubsBackwardAndForwardFromTheKeyboard)
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
     std::vector<float> rec = readFloats(record);
-    std::vector<float> file = stereoFrames(QV_BINARY_DIR "/examples/sound_example.wav");
+    // The file the player finds first on the scene's search path.
+    std::string sound = sourcePath("build/examples/sound_example.wav");
+    if (access(sound.c_str(), R_OK) != 0)
+        sound = QV_BINARY_DIR "/examples/sound_example.wav";
+    std::vector<float> file = stereoFrames(sound);
     ASSERT_EQ(file.size(), 12u * 44100 * 2);
     const long frames = (long)rec.size() / 2;
     ASSERT_GT(frames, 44100 * 2);
