@@ -250,6 +250,9 @@ void RingSound::GetFrames(float *out, const int nFrames, const float speed)
     const int taps = std::min((int)((float)kSincWidth / u), kMaxTaps);
     const float v = u * (float)kSincOversampling;
     const int C = fChannels;
+    const int m = kSincOversampling;
+    // At |speed| <= 1 the step through the table is m entries per frame.
+    const bool unitStep = u == 1.0f;
     float *wl = pWeights;
     float *wr = pWeights + kMaxTaps;
 
@@ -259,11 +262,24 @@ void RingSound::GetFrames(float *out, const int nFrames, const float speed)
         const float f = fCurRawFramesIdx - (float)F;
         float L = f * v;
         float R = v - f * v;
-        for (int k = 0; k < taps; ++k) {
-            wl[k] = Weight(L);
-            wr[k] = Weight(R);
-            L += v;
-            R += v;
+        if (unitStep) {
+            // v is a whole number of entries: every tap has the fraction of
+            // the first (the sums L + k * v are exact), so the table index
+            // just steps by v.
+            const int jl = (int)L, jr = (int)R;
+            const float fl = L - (float)jl, fr = R - (float)jr;
+            for (int k = 0; k < taps; ++k) {
+                const int a = jl + k * m, b = jr + k * m;
+                wl[k] = pSincTable[a] + pSincTableDiffs[a] * fl;
+                wr[k] = pSincTable[b] + pSincTableDiffs[b] * fr;
+            }
+        } else {
+            for (int k = 0; k < taps; ++k) {
+                wl[k] = Weight(L);
+                wr[k] = Weight(R);
+                L += v;
+                R += v;
+            }
         }
         const float *left = pRawFrames + (size_t)F * C;
         const float *right = pRawFrames + (size_t)(F + 1) * C;
