@@ -9,7 +9,6 @@
 #include <chrono>
 #include <csignal>
 #include <fstream>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -34,10 +33,7 @@ class Viewer {
     explicit Viewer(const std::string &scene) : title("qvview: " + scene)
     {
         display = XOpenDisplay(nullptr);
-        std::string program = binaryPath("qvview");
-        char *argv[] = {(char *)program.c_str(), (char *)scene.c_str(), nullptr};
-        if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) != 0)
-            pid = -1;
+        pid = spawnProgram({binaryPath("qvview"), scene});
     }
     ~Viewer()
     {

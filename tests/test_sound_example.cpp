@@ -19,7 +19,6 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -92,11 +91,8 @@ class Player {
         setenv("QV_AUDIO_DEVICE", ("paced:" + record).c_str(), 1);
         // From the source tree, as a user runs it; placed clear of the
         // other viewers that tests may show on the same display.
-        std::string command = "cd '" + sourcePath("") + "' && exec '" + binaryPath("qvScenePlayer") +
-                              "' -geometry +480+600 " + scene;
-        char *argv[] = {(char *)"/bin/sh", (char *)"-c", (char *)command.c_str(), nullptr};
-        if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ) != 0)
-            pid = -1;
+        pid = spawnProgram({binaryPath("qvScenePlayer"), "-geometry", "+480+600", scene},
+                           sourcePath(""));
         setenv("QV_AUDIO_DEVICE", "paced:/dev/null", 1);
     }
     ~Player()

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -97,6 +99,27 @@ ProgramResult runProgram(const std::string &commandLine)
     if (std::system(cleanup.c_str()) != 0) {
     }
     return result;
+}
+
+int spawnProgram(const std::vector<std::string> &argv, const std::string &workingDir)
+{
+    if (argv.empty())
+        return -1;
+    std::vector<char *> args;
+    for (const std::string &a : argv)
+        args.push_back((char *)a.c_str());
+    args.push_back(nullptr);
+    const pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid != 0)
+        return pid;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+        _exit(127);
+    if (!workingDir.empty() && chdir(workingDir.c_str()) != 0)
+        _exit(127);
+    execv(args[0], args.data());
+    _exit(127);
 }
 
 std::string binaryPath(const std::string &name)

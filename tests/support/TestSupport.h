@@ -3,6 +3,7 @@
 #define QV_TEST_SUPPORT_H
 
 #include <string>
+#include <vector>
 
 class SoNode;
 class SoSeparator;
@@ -23,6 +24,12 @@ struct ProgramResult {
 };
 // Runs a shell command line, collecting its streams and exit status.
 ProgramResult runProgram(const std::string &commandLine);
+
+// Starts a program in the background (argv[0] is its path), in the given
+// working directory when one is named. It is killed if the test process
+// dies first, so no window or open stream outlives a crashed test.
+// Returns its pid, or -1.
+int spawnProgram(const std::vector<std::string> &argv, const std::string &workingDir = "");
 
 // Path of a built program or of a file in the source tree.
 std::string binaryPath(const std::string &name);
