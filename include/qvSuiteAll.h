@@ -17,5 +17,7 @@
 #include <nodes/qvData1Base.h>
 #include <nodes/qvData2Base.h>
 #include <nodes/qvData1RFloat.h>
+#include <nodes/qvData2RNFloat.h>
+#include <nodes/qvTime.h>
 
 #endif

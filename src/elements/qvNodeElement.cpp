@@ -83,7 +83,9 @@ qvNodeElement *qvNodeElement::fetchForReading(SoState *state, int stackIndex,
     if (state == nullptr || !state->isElementEnabled(stackIndex))
         return nullptr;
     qvNodeElement *elt =
-        (qvNodeElement *)SoReplacedElement::getElement(state, stackIndex, caller);
+        caller != nullptr
+            ? (qvNodeElement *)SoReplacedElement::getElement(state, stackIndex, caller)
+            : (qvNodeElement *)state->getElement(stackIndex);
     if (elt == nullptr) {
         QV_WARNING("getPtr: getElement()returned NULL,  END");
         std::exit(-1);

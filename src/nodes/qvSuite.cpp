@@ -27,10 +27,13 @@ void qvSuite::initClasses()
     qvTimeElement::initClass();
     qvNormalElement::initClass();
 
+    qvTime::initClass();
+
     qvDataBase::initClass();
     qvData1Base::initClass();
     qvData1RFloat::initClass();
     qvData2Base::initClass();
+    qvData2RNFloat::initClass();
 }
 
 qvSuite::qvSuite() : directoriesAdded(FALSE)

@@ -15,6 +15,27 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+// Every test program and every program it starts runs with the build's
+// library on the search path, no sound card, and leak reports off (the
+// scene library keeps its type tables until exit).
+extern "C" const char *__asan_default_options() { return "detect_leaks=0"; }
+extern "C" const char *__ubsan_default_options() { return "print_stacktrace=1"; }
+
+namespace {
+struct TestEnvironment {
+    TestEnvironment()
+    {
+        std::string lib = std::string(QV_BINARY_DIR) + "/lib";
+        const char *old = std::getenv("LD_LIBRARY_PATH");
+        if (old != nullptr && *old != '\0')
+            lib += std::string(":") + old;
+        setenv("LD_LIBRARY_PATH", lib.c_str(), 1);
+        setenv("QV_AUDIO_DEVICE", "paced:/dev/null", 0);
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 0);
+    }
+} testEnvironment;
+} // namespace
+
 void qvTestInit()
 {
     SoDB::init();
