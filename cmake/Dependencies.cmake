@@ -12,7 +12,10 @@ find_path(INVENTOR_INCLUDE Inventor/SoDB.h REQUIRED)
 
 add_library(qv::inventor INTERFACE IMPORTED)
 target_include_directories(qv::inventor SYSTEM INTERFACE ${INVENTOR_INCLUDE})
+# Motif must be loaded before Xt (its vendor shell replaces Xt's), so it
+# is linked first and kept even where a program calls none of it itself.
 target_link_libraries(qv::inventor INTERFACE
+  "-Wl,--push-state,--no-as-needed,${MOTIF_LIB},--pop-state"
   ${INVENTOR_XT_LIB} ${INVENTOR_LIB} ${GLW_LIB} ${MOTIF_LIB} PkgConfig::QV_X dl pthread)
 
 add_library(qv::media INTERFACE IMPORTED)

@@ -107,4 +107,13 @@ void reportGLFailure(const char *file, int line, const char *call,
                                      qvGlError_);                           \
     } while (0)
 
+// A broken invariant of scene content: prints the condition as a warning
+// and yields false, so that the caller can skip the work and go on.
+#define QV_REPORT_ASSERT(cond)                                              \
+    ((cond) ? true                                                          \
+            : [&]() {                                                       \
+                  QV_WARNING("Assertion failed: " << #cond);                \
+                  return false;                                             \
+              }())
+
 #endif

@@ -16,8 +16,18 @@
 #include <nodes/qvDataBase.h>
 #include <nodes/qvData1Base.h>
 #include <nodes/qvData2Base.h>
+#include <nodes/qvData1Marks.h>
+#include <nodes/qvData1MarksFile.h>
+#include <nodes/qvData1NFloat.h>
 #include <nodes/qvData1RFloat.h>
 #include <nodes/qvData2RNFloat.h>
+#include <nodes/qvData2RNFloatFile.h>
 #include <nodes/qvTime.h>
+#include <nodes/qvLine.h>
+#include <nodes/qvNormal.h>
+#include <nodes/qvSurface.h>
+
+#include <engines/qvData2ToPackedColor.h>
+#include <engines/qvMultFloatVec3f.h>
 
 #endif

@@ -27,13 +27,23 @@ void qvSuite::initClasses()
     qvTimeElement::initClass();
     qvNormalElement::initClass();
 
+    qvLine::initClass();
+    qvSurface::initClass();
+    qvNormal::initClass();
     qvTime::initClass();
 
     qvDataBase::initClass();
     qvData1Base::initClass();
+    qvData1Marks::initClass();
+    qvData1MarksFile::initClass();
+    qvData1NFloat::initClass();
     qvData1RFloat::initClass();
     qvData2Base::initClass();
     qvData2RNFloat::initClass();
+    qvData2RNFloatFile::initClass();
+
+    qvData2ToPackedColor::initClass();
+    qvMultFloatVec3f::initClass();
 }
 
 qvSuite::qvSuite() : directoriesAdded(FALSE)

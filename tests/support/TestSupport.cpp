@@ -19,7 +19,7 @@
 // library on the search path, no sound card, and leak reports off (the
 // scene library keeps its type tables until exit).
 extern "C" const char *__asan_default_options() { return "detect_leaks=0"; }
-extern "C" const char *__ubsan_default_options() { return "print_stacktrace=1"; }
+extern "C" const char *__ubsan_default_options() { return "print_stacktrace=1:halt_on_error=1"; }
 
 namespace {
 struct TestEnvironment {

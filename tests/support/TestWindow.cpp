@@ -6,10 +6,17 @@
 #include <GL/gl.h>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 TestWindow::TestWindow(int w, int h) : width(w), height(h)
 {
-    display = XOpenDisplay(nullptr);
+    // A busy X server refuses connections now and then (its listen queue
+    // is full): try again for a while before giving up.
+    for (int attempt = 0; attempt < 50 && display == nullptr; ++attempt) {
+        display = XOpenDisplay(nullptr);
+        if (display == nullptr)
+            usleep(100000);
+    }
     if (display == nullptr)
         return;
     int attributes[] = {GLX_RGBA, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
