@@ -3,6 +3,7 @@
 // scene keeps.
 #include "AnalysisFixture.h"
 #include "TestSupport.h"
+#include "TestWindow.h"
 
 #include <elements/qvData2Element.h>
 #include <nodes/qvData2RNFloatFile.h>
@@ -12,6 +13,8 @@
 #include <Inventor/actions/SoCallbackAction.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
 #include <Inventor/nodes/SoCallback.h>
+#include <Inventor/nodes/SoOrthographicCamera.h>
+#include <Inventor/nodes/SoScale.h>
 #include <Inventor/nodes/SoSeparator.h>
 
 #include <gtest/gtest.h>
@@ -376,4 +379,50 @@ TEST_F(Data2File, PublishesItselfWithItsOwnType)
     walk.apply(s.root);
     EXPECT_EQ(publishedType, qvData2RNFloatFile::getClassTypeId());
     EXPECT_EQ(publishedNode, s.node);
+}
+
+// What a user opens: a surface drawn from a MAT-file written by scipy and
+// from a grid file written by the converter.
+TEST_F(Data2File, SurfaceShowsMatFileAndGridFile)
+{
+    skipWithoutScipy();
+    AqtLayout layout;
+    layout.nBins = 12;
+    layout.nOcts = 4;
+    layout.frames = 400;
+    layout.rate = 8000;
+    layout.hop = 16;
+    layout.minFreq = 100;
+    ASSERT_EQ(writeAqt(dir + "/shown.aqt", layout,
+                       [](long k, int b) { return cpx{(float)(1 + (k + b) % 7) * 100.0f, 0}; }),
+              PVE_OK);
+    ASSERT_EQ(runProgram("'" + binaryPath("spectconv") + "' '" + dir + "/shown.aqt' '" + dir +
+                         "/shown.grid' 11").status, 0);
+    TestWindow window(160, 120);
+    ASSERT_TRUE(window.isOpen());
+    for (const char *file : {"interval.mat", "shown.grid"}) {
+        Scene s;
+        load(s, std::string("OrthographicCamera { } LightModel { model BASE_COLOR } "
+                            "Material { diffuseColor 1 1 1 } qvTime { time 0.01 } "
+                            "qvData2RNFloatFile { filename \"") + file + "\" } "
+                            "qvSurface { past 1 future 1 }");
+        // Bring the axes to comparable lengths: 2 s of time, values and
+        // frequencies of any range.
+        float lo, hi, zlo, zhi;
+        testing::internal::CaptureStderr();
+        s.node->getValueMinMax(lo, hi);
+        s.node->getDim2MinMax(zlo, zhi);
+        testing::internal::GetCapturedStderr();
+        SoScale *scale = new SoScale;
+        scale->scaleFactor.setValue(1, 1 / (hi - lo), 2 / (zhi - zlo));
+        s.root->insertChild(scale, s.root->findChild(s.node) + 1);
+        SoOrthographicCamera *camera = (SoOrthographicCamera *)s.root->getChild(1);
+        camera->orientation.setValue(SbRotation(SbVec3f(1, 0, 0), -0.6f));
+        camera->viewAll(s.root, SbViewportRegion(160, 120));
+        testing::internal::CaptureStderr();
+        window.render(s.root);
+        testing::internal::GetCapturedStderr();
+        EXPECT_GT(window.count([](const TestWindow::Pixel &p) { return p.r > 200 && p.g > 200; }), 200)
+            << file;
+    }
 }

@@ -1,6 +1,7 @@
 #include <nodes/qvData1Marks.h>
 
 #include <elements/qvDataMarksElement.h>
+#include <nodes/qvSeriesSearch.h>
 #include <qvDebug.h>
 
 #include <Inventor/actions/SoGLRenderAction.h>
@@ -65,24 +66,7 @@ int qvData1Marks::getIndex(float t, int startIndex) const
         QV_WARNING("getIndexByTime: no data in time!" << t);
         return -1;
     }
-    const float *m = marks.getValues(0);
-    if (t != t) // not a number: no mark is nearer than another
-        return 0;
-    if (t <= m[0])
-        return 0;
-    if (m[n - 1] <= t)
-        return n - 1;
-    int i = startIndex < 0 ? 0 : (startIndex >= n ? n - 1 : startIndex);
-    if (m[i] < t) {
-        // Forward to the first mark at or after t; a tie goes to it.
-        while (m[i] < t)
-            ++i;
-        return std::fabs(t - m[i - 1]) < std::fabs(t - m[i]) ? i - 1 : i;
-    }
-    // Backward to the first mark at or before t; a tie goes to it.
-    while (m[i] > t)
-        --i;
-    return std::fabs(t - m[i + 1]) < std::fabs(t - m[i]) ? i + 1 : i;
+    return qvNearestTimeIndex(marks.getValues(0), n, t, startIndex);
 }
 
 SbBool qvData1Marks::isRegularSampled() const { return TRUE; }

@@ -1,6 +1,7 @@
 #include <nodes/qvData1NFloat.h>
 
 #include <elements/qvData1Element.h>
+#include <nodes/qvSeriesSearch.h>
 #include <qvDebug.h>
 
 #include <Inventor/actions/SoGLRenderAction.h>
@@ -77,43 +78,14 @@ int qvData1NFloat::getIndex(float t, int startIndex) const
         QV_WARNING("getIndexByTime: no data in time!" << t);
         return -1;
     }
-    const float *times = time.getValues(0);
-    if (t <= times[0] || n == 1)
-        return 0;
-    if (times[n - 1] <= t)
-        return n - 1;
-
-    int i = startIndex < 0 ? 0 : (startIndex >= n ? n - 1 : startIndex);
-    if (times[i] < t) {
-        // Forward to the first sample at or after t; a tie goes to it.
-        while (i < n - 1 && times[i] < t)
-            ++i;
-        if (i < 1)
-            i = 1;
-        return std::fabs(t - times[i - 1]) < std::fabs(t - times[i]) ? i - 1 : i;
-    }
-    // Backward to the last sample at or before t; a tie goes to it.
-    while (i > 0 && times[i] > t)
-        --i;
-    if (i > n - 2)
-        i = n - 2;
-    return std::fabs(t - times[i + 1]) < std::fabs(t - times[i]) ? i + 1 : i;
+    return qvNearestTimeIndex(time.getValues(0), n, t, startIndex);
 }
 
 SbBool qvData1NFloat::isRegularSampled() const { return FALSE; }
 
 void qvData1NFloat::getValueMinMax(float &min, float &max) const
 {
-    min = 0.0f;
-    max = 0.0f;
-    const float *values = data.getValues(0);
-    for (int i = 0, n = data.getNum(); i < n; ++i) {
-        const float x = values[i];
-        if (max < x)
-            max = x;
-        if (x < min)
-            min = x;
-    }
+    qvValueRangeWithZero(data.getValues(0), data.getNum(), min, max);
 }
 
 const float *qvData1NFloat::getValue(int index) const

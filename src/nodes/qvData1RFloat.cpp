@@ -2,6 +2,7 @@
 
 #include <elements/qvData1Element.h>
 #include <elements/qvTimeElement.h>
+#include <nodes/qvSeriesSearch.h>
 #include <qvDebug.h>
 
 #include <Inventor/actions/SoGLRenderAction.h>
@@ -72,16 +73,7 @@ SbBool qvData1RFloat::isRegularSampled() const { return TRUE; }
 
 void qvData1RFloat::getValueMinMax(float &min, float &max) const
 {
-    min = 0.0f;
-    max = 0.0f;
-    const float *values = data.getValues(0);
-    for (int i = 0, n = data.getNum(); i < n; ++i) {
-        const float x = values[i];
-        if (max < x)
-            max = x;
-        if (x < min)
-            min = x;
-    }
+    qvValueRangeWithZero(data.getValues(0), data.getNum(), min, max);
 }
 
 const float *qvData1RFloat::getValue(int index) const

@@ -1,6 +1,7 @@
 #include <nodes/qvData2RNFloat.h>
 
 #include <elements/qvData2Element.h>
+#include <nodes/qvSeriesSearch.h>
 #include <qvDebug.h>
 
 #include <Inventor/actions/SoAction.h>
@@ -82,16 +83,7 @@ SbBool qvData2RNFloat::isRegularSampled() const { return TRUE; }
 
 void qvData2RNFloat::getValueMinMax(float &min, float &max) const
 {
-    min = 0.0f;
-    max = 0.0f;
-    const float *values = data.getValues(0);
-    for (int k = 0, n = data.getNum(); k < n; ++k) {
-        const float x = values[k];
-        if (max < x)
-            max = x;
-        if (x < min)
-            min = x;
-    }
+    qvValueRangeWithZero(data.getValues(0), data.getNum(), min, max);
 }
 
 void qvData2RNFloat::getDim2MinMax(float &min, float &max) const

@@ -30,17 +30,6 @@ SO_NODE_SOURCE(qvSurface);
 
 namespace {
 
-// A broken rule of scene content: reported like a warning, and the caller
-// draws nothing instead of ending the process.
-bool holds(bool condition, int line, const char *text)
-{
-    if (!condition)
-        std::cerr << QV_SOURCE_FILE << "::" << line
-                  << ": WARNING! Assertion failed: " << text << std::endl;
-    return condition;
-}
-#define QV_SURFACE_HOLDS(cond) holds((cond), __LINE__, #cond)
-
 const SbVec3f upNormal(0.0f, 1.0f, 0.0f);
 
 struct Edge {
@@ -200,8 +189,8 @@ void qvSurface::GLRender(SoGLRenderAction *action)
     const qvDataBase *marksNode = qvDataMarksElement::getPtr(state, this);
     if (marksNode != nullptr) {
         SoType marksNodeType = qvDataMarksElement::getType(state);
-        if (!QV_SURFACE_HOLDS((marksNodeType==qvData1Marks::getClassTypeId()) || qvDataMarksElement::getType(state).isDerivedFrom(qvData1Marks::getClassTypeId())) ||
-            !QV_SURFACE_HOLDS(marksNode->isOfType(qvData1Marks::getClassTypeId())))
+        if (!QV_REPORT_ASSERT((marksNodeType==qvData1Marks::getClassTypeId()) || qvDataMarksElement::getType(state).isDerivedFrom(qvData1Marks::getClassTypeId())) ||
+            !QV_REPORT_ASSERT(marksNode->isOfType(qvData1Marks::getClassTypeId())))
             return;
     }
 
@@ -234,8 +223,8 @@ void qvSurface::GLRender(SoGLRenderAction *action)
         QV_WARNING("GLRender(): rendering for nonregular data NOT YET IMPLEMENTED !!!");
         return;
     }
-    if (!QV_SURFACE_HOLDS(dataNodeType.isDerivedFrom(qvData2Base::getClassTypeId())) ||
-        !QV_SURFACE_HOLDS(dataNode->isOfType(qvData2RNFloat::getClassTypeId())))
+    if (!QV_REPORT_ASSERT(dataNodeType.isDerivedFrom(qvData2Base::getClassTypeId())) ||
+        !QV_REPORT_ASSERT(dataNode->isOfType(qvData2RNFloat::getClassTypeId())))
         return;
     qvData2RNFloat *series = (qvData2RNFloat *)dataNode;
     clampIndices(time, pastSeconds, series, startIdx, endIdx);

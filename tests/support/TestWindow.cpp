@@ -4,12 +4,27 @@
 #include <Inventor/actions/SoGLRenderAction.h>
 
 #include <GL/gl.h>
+#include <GL/glx.h>
+#include <X11/Xlib.h>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
 
-TestWindow::TestWindow(int w, int h) : width(w), height(h)
+struct TestWindow::Native {
+    Display *display = nullptr;
+    Window window = 0;
+    GLXContext context = nullptr;
+    Colormap colormap = 0;
+};
+
+bool TestWindow::isOpen() const { return native->context != nullptr; }
+
+TestWindow::TestWindow(int w, int h) : width(w), height(h), native(new Native)
 {
+    Display *&display = native->display;
+    Window &window = native->window;
+    GLXContext &context = native->context;
+    Colormap &colormap = native->colormap;
     // A busy X server refuses connections now and then (its listen queue
     // is full): try again for a while before giving up.
     for (int attempt = 0; attempt < 50 && display == nullptr; ++attempt) {
@@ -46,23 +61,25 @@ TestWindow::TestWindow(int w, int h) : width(w), height(h)
 
 TestWindow::~TestWindow()
 {
-    if (display == nullptr)
-        return;
-    if (context != nullptr) {
-        glXMakeCurrent(display, None, nullptr);
-        glXDestroyContext(display, context);
+    Native *n = native;
+    if (n->display != nullptr) {
+        if (n->context != nullptr) {
+            glXMakeCurrent(n->display, None, nullptr);
+            glXDestroyContext(n->display, n->context);
+        }
+        if (n->window != 0)
+            XDestroyWindow(n->display, n->window);
+        if (n->colormap != 0)
+            XFreeColormap(n->display, n->colormap);
+        XCloseDisplay(n->display);
     }
-    if (window != 0)
-        XDestroyWindow(display, window);
-    if (colormap != 0)
-        XFreeColormap(display, colormap);
-    XCloseDisplay(display);
+    delete n;
 }
 
 void TestWindow::makeCurrent()
 {
-    if (context != nullptr)
-        glXMakeCurrent(display, window, context);
+    if (native->context != nullptr)
+        glXMakeCurrent(native->display, native->window, native->context);
 }
 
 void TestWindow::render(SoNode *root, const SbColor &background)

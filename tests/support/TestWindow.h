@@ -6,8 +6,6 @@
 #include <Inventor/SbColor.h>
 #include <Inventor/nodes/SoNode.h>
 
-#include <X11/Xlib.h>
-#include <GL/glx.h>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,9 +13,11 @@
 class TestWindow {
   public:
     TestWindow(int width = 200, int height = 200);
+    TestWindow(const TestWindow &) = delete;
+    TestWindow &operator=(const TestWindow &) = delete;
     ~TestWindow();
 
-    bool isOpen() const { return context != nullptr; }
+    bool isOpen() const;
     int getWidth() const { return width; }
     int getHeight() const { return height; }
 
@@ -55,10 +55,10 @@ class TestWindow {
     void readBack();
 
     int width, height;
-    Display *display = nullptr;
-    Window window = 0;
-    GLXContext context = nullptr;
-    Colormap colormap = 0;
+    // The X and GLX handles stay out of this header: Xlib's macros clash
+    // with the test framework's names.
+    struct Native;
+    Native *native;
     std::vector<uint8_t> pixels;
     Pixel backgroundPixel{0, 0, 0, 255};
 };
