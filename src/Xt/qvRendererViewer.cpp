@@ -263,6 +263,9 @@ SbBool qvRendererViewer::startRender()
 
     _rootSensor->setPriority(renderArea->getRedrawPriority() - 1);
 
+    // The viewer holds its picture while the render window draws the
+    // frames, so that each frame is drawn once.
+    setAutoRedraw(FALSE);
     renderArea->setBorder(FALSE);
     renderArea->setAutoRedraw(TRUE);
     renderArea->show();
@@ -530,6 +533,7 @@ void qvRendererViewer::_finishRender()
     _timeOfNextRender = _renderStart;
     SoDB::enableRealTimeSensor(TRUE);
 
+    setAutoRedraw(TRUE);
     show();
     renderArea->hide();
     renderArea->setAutoRedraw(FALSE);
