@@ -20,6 +20,8 @@
 #include <nodes/qvData1MarksFile.h>
 #include <nodes/qvData1NFloat.h>
 #include <nodes/qvData1RFloat.h>
+#include <nodes/qvData1RFloatFile.h>
+#include <nodes/qvAudio.h>
 #include <nodes/qvData2RNFloat.h>
 #include <nodes/qvData2RNFloatFile.h>
 #include <nodes/qvTime.h>

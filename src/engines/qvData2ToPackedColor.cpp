@@ -48,7 +48,7 @@ void qvData2ToPackedColor::evaluate()
         QV_WARNING("evaluate(): ERROR: field 'qvDataNode' is NOT connected to node derived from 'qvData2Base'!");
         return;
     }
-    const qvData2RNFloat *node = (const qvData2RNFloat *)input;
+    const qvData2RNFloat *node = static_cast<const qvData2RNFloat *>(input);
     const int count = node->getNumValues();
     float min, max;
     node->getValueMinMax(min, max);

@@ -29,6 +29,7 @@ void qvSuite::initClasses()
 
     qvLine::initClass();
     qvSurface::initClass();
+    qvAudio::initClass();
     qvNormal::initClass();
     qvTime::initClass();
 
@@ -38,6 +39,7 @@ void qvSuite::initClasses()
     qvData1MarksFile::initClass();
     qvData1NFloat::initClass();
     qvData1RFloat::initClass();
+    qvData1RFloatFile::initClass();
     qvData2Base::initClass();
     qvData2RNFloat::initClass();
     qvData2RNFloatFile::initClass();

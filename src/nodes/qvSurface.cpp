@@ -194,20 +194,24 @@ void qvSurface::GLRender(SoGLRenderAction *action)
             return;
     }
 
-    qvData2Base *dataNode = (qvData2Base *)qvData2Element::getPtr(state, this);
+    qvDataBase *dataNode = (qvDataBase *)qvData2Element::getPtr(state, this);
     if (dataNode == nullptr) {
         QV_REPORT_CHECK("dataNode = (qvData2Base*) qvData2Element::getPtr(state, this)");
         return;
     }
     SoType dataNodeType = qvData2Element::getType(state);
+    // Only a real two-dimensional node is ever viewed as one.
+    const qvData2Base *data2 = dataNode->isOfType(qvData2Base::getClassTypeId())
+                                   ? static_cast<const qvData2Base *>(dataNode)
+                                   : nullptr;
 
     qvNormal *normalNode = nullptr;
     if (SoLightModelElement::get(state) != SoLightModelElement::BASE_COLOR) {
         qvNormal *published = qvNormalElement::getPtr(state, this);
-        if (cachedNormal == nullptr) {
+        if (cachedNormal == nullptr && data2 != nullptr) {
             qvNormal *target = published != nullptr ? published : new qvNormal;
             target->ref();
-            GLComputeNormals(dataNode, target->vector);
+            GLComputeNormals(data2, target->vector);
             cachedNormal = target;
         }
         normalNode = cachedNormal;
@@ -226,7 +230,7 @@ void qvSurface::GLRender(SoGLRenderAction *action)
     if (!QV_REPORT_ASSERT(dataNodeType.isDerivedFrom(qvData2Base::getClassTypeId())) ||
         !QV_REPORT_ASSERT(dataNode->isOfType(qvData2RNFloat::getClassTypeId())))
         return;
-    qvData2RNFloat *series = (qvData2RNFloat *)dataNode;
+    qvData2RNFloat *series = static_cast<qvData2RNFloat *>(dataNode);
     clampIndices(time, pastSeconds, series, startIdx, endIdx);
     GLRenderRegular(state, series, glMode, normalNode, time, startIdx, endIdx);
 
@@ -456,7 +460,7 @@ void qvSurface::GLComputeNormals(const qvData2Base *node, SoMFInt32 &normals)
                    << real.getName().getString() << "!I do nothing!!!");
         return;
     }
-    const qvData2RNFloat *series = (const qvData2RNFloat *)node;
+    const qvData2RNFloat *series = static_cast<const qvData2RNFloat *>(node);
     const int num = series->getNum();
     const int num2 = series->getNum2();
     const int values = series->getNumValues();
@@ -510,12 +514,14 @@ void qvSurface::computeBBox(SoAction *action, SbBox3f &box, SbVec3f &center)
         QV_REPORT_CHECK("state");
         return;
     }
-    qvDataBase *qvDataNode = (qvData2Base *)qvData2Element::getPtr(state, this);
+    qvDataBase *qvDataNode = (qvDataBase *)qvData2Element::getPtr(state, this);
     if (qvDataNode == nullptr) {
         QV_REPORT_CHECK("qvDataNode = (qvData2Base*) qvData2Element::getPtr(state, this)");
         return;
     }
-    qvData2Base *node = (qvData2Base *)qvDataNode;
+    if (!QV_REPORT_ASSERT(qvDataNode->isOfType(qvData2Base::getClassTypeId())))
+        return;
+    qvData2Base *node = static_cast<qvData2Base *>(qvDataNode);
     const float time = qvTimeElement::getSeconds(state);
     const float pastSeconds = (float)past.getValue().getValue();
     const float futureSeconds = (float)future.getValue().getValue();

@@ -27,7 +27,7 @@ TestWindow::TestWindow(int w, int h) : width(w), height(h), native(new Native)
     Colormap &colormap = native->colormap;
     // A busy X server refuses connections now and then (its listen queue
     // is full): try again for a while before giving up.
-    for (int attempt = 0; attempt < 50 && display == nullptr; ++attempt) {
+    for (int attempt = 0; attempt < 300 && display == nullptr; ++attempt) {
         display = XOpenDisplay(nullptr);
         if (display == nullptr)
             usleep(100000);
