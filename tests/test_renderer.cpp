@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <Inventor/SoType.h>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -80,7 +78,7 @@ double timeShown(const std::string &rgb)
 }
 
 // A scene that shows and plays a 441 Hz sine of 4 s (22050 Hz, mono),
-// made once; empty when the toolkit has no audio node.
+// made once; empty when it cannot be made.
 std::string soundScene()
 {
     static std::string path;
@@ -220,9 +218,7 @@ TEST_F(Renders, OutputNameIsTheMovieFile)
 
 TEST_F(Renders, AudioTrackCoversTheSpanAndPlaysAtTheSpeed)
 {
-    qvTestInit();
-    if (SoType::fromName("qvAudio").isBad() || soundScene().empty())
-        GTEST_SKIP() << "no audio node in the toolkit";
+    ASSERT_FALSE(soundScene().empty()) << "sox could not make the sine file";
     const Render &r = get("sound");
     ASSERT_EQ(r.result.status, 0) << r.result.err;
     EXPECT_EQ(probe(r.movie, "stream=codec_type,codec_name,sample_rate,channels"),

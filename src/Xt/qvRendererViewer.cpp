@@ -3,14 +3,9 @@
 #include <nodes/qvSuite.h>
 #include <nodes/qvTime.h>
 #include <qvDebug.h>
-#if __has_include(<nodes/qvAudio.h>)
 #include <nodes/qvAudio.h>
-#define QV_HAVE_AUDIO_NODE 1
-#endif
-#if __has_include(<soundfile/qvSoundFile.h>)
+#include <nodes/qvData1RFloatFile.h>
 #include <soundfile/qvSoundFile.h>
-#define QV_HAVE_SOUND_FILE 1
-#endif
 
 #include <Inventor/SoDB.h>
 #include <Inventor/SoInput.h>
@@ -207,20 +202,15 @@ SoSFTime *qvRendererViewer::_findTimeField()
 qvAudio *qvRendererViewer::_findAudioNode()
 {
     SoNode *root = getSceneGraph();
-    SoType type = SoType::fromName("qvAudio");
-    if (root == nullptr || type.isBad())
+    if (root == nullptr)
         return nullptr;
     SoSearchAction search;
-    search.setType(type, TRUE);
+    search.setType(qvAudio::getClassTypeId(), TRUE);
     search.setInterest(SoSearchAction::FIRST);
     search.apply(root);
     if (search.getPath() == nullptr)
         return nullptr;
-#ifdef QV_HAVE_AUDIO_NODE
     return static_cast<qvAudio *>(search.getPath()->getTail());
-#else
-    return reinterpret_cast<qvAudio *>(search.getPath()->getTail());
-#endif
 }
 
 void qvRendererViewer::_startRenderCB(Widget, void *data, void *)
@@ -545,11 +535,10 @@ void qvRendererViewer::_writeAudioTrack()
 {
     qvRendererViewer *thisR = this;
     SoNode *root = getSceneGraph();
-    SoType fileType = SoType::fromName("qvData1RFloatFile");
-    if (root == nullptr || fileType.isBad())
+    if (root == nullptr)
         return;
     SoSearchAction search;
-    search.setType(fileType, TRUE);
+    search.setType(qvData1RFloatFile::getClassTypeId(), TRUE);
     search.setInterest(SoSearchAction::LAST);
     search.apply(root);
     if (search.getPath() == nullptr)
@@ -565,7 +554,6 @@ void qvRendererViewer::_writeAudioTrack()
         if (in.openFile(name.getString(), TRUE) && in.getCurFileName() != nullptr)
             path = in.getCurFileName();
     }
-#ifdef QV_HAVE_SOUND_FILE
     qvSoundFile *file = qvSoundFile::open(path.getString());
     if (file == nullptr) {
         QV_WARNING("_writeAudioTrack(): (afOpenFile) Unsupported file format. file: " << name.getString());
@@ -607,10 +595,6 @@ void qvRendererViewer::_writeAudioTrack()
         count -= frames;
     }
     delete file;
-#else
-    (void)thisR;
-    QV_WARNING("_writeAudioTrack(): no sound-file reader; no audio track for file: " << path.getString());
-#endif
 }
 
 void qvRendererViewer::_editRenderParamCB(Widget, void *data, void *)
