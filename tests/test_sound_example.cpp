@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SoundFiles.h"
+#include "ProgramWindow.h"
 #include "TestSupport.h"
 #include "TestWindow.h"
 
@@ -13,8 +14,6 @@
 #include <Inventor/actions/SoSearchAction.h>
 #include <Inventor/nodes/SoSeparator.h>
 
-#include <X11/Xlib.h>
-#include <X11/keysym.h>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -22,8 +21,6 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -82,99 +79,6 @@ TEST(SoundExample, WaveformScrollsAndSoundFollowsTheClock)
 
 namespace {
 
-// The example player, driven from the keyboard as a user does.
-class Player {
-  public:
-    Player(const std::string &scene, const std::string &record) : title("qvScenePlayer: " + scene)
-    {
-        display = XOpenDisplay(nullptr);
-        setenv("QV_AUDIO_DEVICE", ("paced:" + record).c_str(), 1);
-        // From the source tree, as a user runs it; placed clear of the
-        // other viewers that tests may show on the same display.
-        pid = spawnProgram({binaryPath("qvScenePlayer"), "-geometry", "+480+600", scene},
-                           sourcePath(""));
-        setenv("QV_AUDIO_DEVICE", "paced:/dev/null", 1);
-    }
-    ~Player()
-    {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        if (display != nullptr)
-            XCloseDisplay(display);
-    }
-    Window waitForWindow(double seconds)
-    {
-        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < end && display != nullptr) {
-            Window found = find(DefaultRootWindow(display));
-            if (found != 0)
-                return found;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return 0;
-    }
-    // A key press and release to every window of the player (the render
-    // area takes it; the rest ignore it).
-    void press(Window top, KeySym sym)
-    {
-        std::vector<Window> all;
-        collect(top, all);
-        for (int type : {KeyPress, KeyRelease})
-            for (Window w : all) {
-                XEvent e{};
-                e.xkey.type = type;
-                e.xkey.display = display;
-                e.xkey.window = w;
-                e.xkey.root = DefaultRootWindow(display);
-                e.xkey.time = CurrentTime;
-                e.xkey.x = e.xkey.y = 10;
-                e.xkey.same_screen = True;
-                e.xkey.keycode = XKeysymToKeycode(display, sym);
-                XSendEvent(display, w, True, type == KeyPress ? KeyPressMask : KeyReleaseMask, &e);
-            }
-        XFlush(display);
-    }
-    pid_t pid = -1;
-    Display *display = nullptr;
-
-  private:
-    std::string title;
-    Window find(Window w)
-    {
-        char *name = nullptr;
-        if (XFetchName(display, w, &name) && name != nullptr) {
-            bool match = title == name;
-            XFree(name);
-            if (match)
-                return w;
-        }
-        Window root, parent, *children = nullptr;
-        unsigned n = 0;
-        Window found = 0;
-        if (XQueryTree(display, w, &root, &parent, &children, &n)) {
-            for (unsigned i = 0; i < n && found == 0; ++i)
-                found = find(children[i]);
-            if (children != nullptr)
-                XFree(children);
-        }
-        return found;
-    }
-    void collect(Window w, std::vector<Window> &all)
-    {
-        all.push_back(w);
-        Window root, parent, *children = nullptr;
-        unsigned n = 0;
-        if (XQueryTree(display, w, &root, &parent, &children, &n)) {
-            for (unsigned i = 0; i < n; ++i)
-                collect(children[i], all);
-            if (children != nullptr)
-                XFree(children);
-        }
-    }
-};
-
 // Frames of a stereo file as the audio-file library gives them.
 std::vector<float> stereoFrames(const std::string &path)
 {
@@ -212,17 +116,22 @@ TEST(SoundExample, PlayerScrubsBackwardAndForwardFromTheKeyboard)
 {
     std::string dir = makeTempDir();
     std::string record = dir + "/player.raw";
-    Player player("examples/sound.iv", record);
-    ASSERT_NE(player.display, nullptr);
-    Window w = player.waitForWindow(20);
+    // The example player, run from the source tree as a user runs it,
+    // placed clear of other windows on the display, recording what it plays.
+    setenv("QV_AUDIO_DEVICE", ("paced:" + record).c_str(), 1);
+    ProgramWindow player({binaryPath("qvScenePlayer"), "-geometry", "+480+600", "examples/sound.iv"},
+                         "qvScenePlayer: examples/sound.iv", sourcePath(""));
+    setenv("QV_AUDIO_DEVICE", "paced:/dev/null", 1);
+    ASSERT_TRUE(player.hasDisplay());
+    unsigned long w = player.waitForWindow(20);
     ASSERT_NE(w, 0u) << "no player window";
     std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    player.press(w, XK_b);
+    player.pressKey(w, "b");
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     long backwardEnd = (long)readFloats(record).size() / 2;
-    player.press(w, XK_f);
+    player.pressKey(w, "f");
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    player.press(w, XK_space);
+    player.pressKey(w, "space");
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
 
     std::vector<float> rec = readFloats(record);
