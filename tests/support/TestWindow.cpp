@@ -34,7 +34,9 @@ TestWindow::TestWindow(int w, int h) : width(w), height(h), native(new Native)
     }
     if (display == nullptr)
         return;
-    int attributes[] = {GLX_RGBA, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
+    // Drawn into the back buffer and read from there: the back buffer is
+    // the context's own, whatever other windows cover this one.
+    int attributes[] = {GLX_RGBA, GLX_DOUBLEBUFFER, GLX_RED_SIZE, 8, GLX_GREEN_SIZE, 8,
                         GLX_BLUE_SIZE, 8, GLX_DEPTH_SIZE, 16, None};
     XVisualInfo *visual =
         glXChooseVisual(display, DefaultScreen(display), attributes);
@@ -103,7 +105,7 @@ void TestWindow::readBack()
 {
     pixels.assign((size_t)width * height * 4, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadBuffer(GL_FRONT);
+    glReadBuffer(GL_BACK);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
 }
 
