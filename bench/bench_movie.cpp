@@ -7,6 +7,7 @@
 
 #include <Xt/qvRendererViewer.h>
 
+#include <Inventor/SoInput.h>
 #include <Inventor/Xt/SoXt.h>
 #include <Inventor/nodes/SoSeparator.h>
 
@@ -58,6 +59,9 @@ int main(int argc, char **argv)
     Widget top = SoXt::init("bench_movie", "Inventor");
     qvRendererViewer *viewer = new qvRendererViewer(top, NULL, TRUE, SoXtFullViewer::BUILD_ALL,
                                                     SoXtViewer::BROWSER);
+    // Files the scene names (its sound) are found beside it.
+    std::string sceneDir = scene.find('/') != std::string::npos ? scene.substr(0, scene.rfind('/')) : ".";
+    SoInput::addDirectoryFirst(sceneDir.c_str());
     SoSeparator *root = readSceneFile(scene);
     if (root == nullptr) {
         std::fprintf(stderr, "cannot read %s\n", scene.c_str());

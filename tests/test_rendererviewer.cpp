@@ -8,7 +8,11 @@
 
 #include <Xt/qvRendererViewer.h>
 
+#include <elements/qvTimeElement.h>
+
 #include <Inventor/Xt/SoXt.h>
+#include <Inventor/actions/SoGLRenderAction.h>
+#include <Inventor/nodes/SoCallback.h>
 #include <Inventor/nodes/SoSeparator.h>
 
 #include <Xm/Xm.h>
@@ -52,9 +56,15 @@ int frameCount(const std::string &path)
     return at == std::string::npos ? -1 : std::atoi(out.c_str() + at + 15);
 }
 
+Widget topLevel()
+{
+    static Widget top = SoXt::init("test_rendererviewer", "Inventor");
+    return top;
+}
+
 TEST(RendererViewer, ButtonsSetParametersAndRender)
 {
-    Widget top = SoXt::init("test_rendererviewer", "Inventor");
+    Widget top = topLevel();
     ASSERT_NE(top, nullptr);
     qvRendererViewer *viewer = new qvRendererViewer(top, NULL, TRUE, SoXtFullViewer::BUILD_ALL,
                                                     SoXtViewer::BROWSER);
@@ -111,6 +121,54 @@ TEST(RendererViewer, ButtonsSetParametersAndRender)
     runUntilFinished(30);
     ASSERT_TRUE(finished);
     EXPECT_EQ(frameCount(movie), 7);
+    runProgram("rm -rf '" + dir + "'");
+}
+
+// Drawings of the scene at render times (from 100 s on) while a render
+// runs; each takes 50 ms, so the scene's clock ticks between frames.
+struct DrawCount {
+    qvRendererViewer *viewer = nullptr;
+    int draws = 0;
+};
+
+void countDrawCB(void *data, SoAction *action)
+{
+    DrawCount *count = (DrawCount *)data;
+    if (!action->isOfType(SoGLRenderAction::getClassTypeId()) || !count->viewer->isRendering() ||
+        qvTimeElement::getTime(action->getState()) < SbTime(100.0))
+        return;
+    ++count->draws;
+    usleep(50000);
+}
+
+TEST(RendererViewer, EachFrameIsDrawnOnceWhileTheClockRuns)
+{
+    Widget top = topLevel();
+    ASSERT_NE(top, nullptr);
+    qvRendererViewer *viewer = new qvRendererViewer(top, NULL, TRUE, SoXtFullViewer::BUILD_ALL,
+                                                    SoXtViewer::BROWSER);
+    SoSeparator *root = readSceneString("#Inventor V2.1 ascii\n"
+                                        "Separator { qvSuite {} qvTime { speed 1 } DEF COUNT Callback {} Cube {} }");
+    ASSERT_NE(root, nullptr);
+    root->ref();
+    DrawCount count;
+    count.viewer = viewer;
+    ((SoCallback *)SoNode::getByName("COUNT"))->setCallback(countDrawCB, &count);
+    std::string dir = makeTempDir();
+    viewer->setSceneGraph(root);
+    viewer->setStartTime(SbTime(100.0));
+    viewer->setLength(SbTime(0.2));
+    viewer->setMovieName((dir + "/clock.mv").c_str());
+    finished = false;
+    viewer->setFinishCallback(finishedCB, nullptr);
+    viewer->show();
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(viewer->startRender());
+    runUntilFinished(30);
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(finished);
+    EXPECT_EQ(frameCount(dir + "/clock.mv"), 7);
+    EXPECT_EQ(count.draws, 7);
     runProgram("rm -rf '" + dir + "'");
 }
 

@@ -84,6 +84,8 @@ class qvRendererViewer : public SoXtExaminerViewer {
     // Reads the drawing just made in the render window (its context
     // current) into srcBuffer, when it shows the next frame's time.
     void _captureFrame();
+    // FALSE for a drawing of the render window the movie would not use.
+    SbBool _drawingWanted() const;
     static void _retryFrameCB(void *data, SoSensor *);
 
     SoXtRenderArea *renderArea;

@@ -81,6 +81,8 @@ class qvRendererArea : public SoXtRenderArea {
   protected:
     virtual void actualRedraw()
     {
+        if (!viewer->_drawingWanted())
+            return;
         SoXtRenderArea::actualRedraw();
         viewer->_captureFrame();
     }
@@ -369,6 +371,19 @@ void qvRendererViewer::_renderDelayCB(void *data, SoSensor *)
     thisR->_time->setValue(thisR->_renderStart);
     if (!thisR->_rootSensor->isScheduled())
         thisR->_rootSensor->schedule();
+}
+
+SbBool qvRendererViewer::_drawingWanted() const
+{
+    // While frames are taken, a drawing at another time than the next
+    // frame's (the scene's clock ticking between two frames), or once that
+    // frame is taken, would not be used: the frame loop draws each frame
+    // itself, so such a drawing is skipped.
+    if (_nrOfNextRender < 0 || renderDelaySensor == nullptr ||
+        renderDelaySensor->isScheduled() || _time == nullptr)
+        return TRUE;
+    return !_frameCaptured && _timeOfNextRender <= _renderEnd &&
+           _time->getValue() == _timeOfNextRender;
 }
 
 void qvRendererViewer::_captureFrame()
