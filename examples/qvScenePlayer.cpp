@@ -4,6 +4,7 @@
 //   + twice as fast       - half as fast          r back to time 0
 // With the scene's first qvData1RFloatFile known, the time wraps around
 // the series' length, so that waveform and sound loop together.
+#include <misc/qvSceneDirectory.h>
 #include <qvSuiteAll.h>
 
 #include <Inventor/SoDB.h>
@@ -93,6 +94,7 @@ int main(int argc, char **argv)
     SoInput in;
     if (!in.openFile(argv[1]))
         return 1;
+    qvAddSceneDirectory(argv[1]);
     SoSeparator *scene = SoDB::readAll(&in);
     if (scene == nullptr) {
         std::fprintf(stderr, "%s: cannot read the scene\n", argv[1]);

@@ -89,7 +89,8 @@ std::string soundScene()
         return "";
     std::string text = "#Inventor V2.1 ascii\nSeparator {\n qvSuite {}\n qvTime { speed 0 }\n"
                        " OrthographicCamera { position 0 0 5 height 6 }\n"
-                       " qvData1RFloatFile { filename \"" + dir + "/sine.wav\" }\n"
+                       // Named relative to the scene: found beside it.
+                       " qvData1RFloatFile { filename \"sine.wav\" }\n"
                        " qvLine { past 1 future 1 }\n qvAudio {}\n}\n";
     FILE *f = std::fopen((dir + "/sine.iv").c_str(), "w");
     if (f == nullptr)

@@ -5,6 +5,7 @@
 #ifndef QV_RENDERER_MAIN_H
 #define QV_RENDERER_MAIN_H
 
+#include <misc/qvSceneDirectory.h>
 #include <Xt/qvRendererViewer.h>
 #include <nodes/qvSuite.h>
 
@@ -87,6 +88,7 @@ inline int run(int argc, char **argv, bool referenceRoot)
     SoInput in;
     if (!in.openFile(g_infilename))
         return 1;
+    qvAddSceneDirectory(g_infilename);
     SoSeparator *root = SoDB::readAll(&in);
     if (root == NULL) {
         std::fprintf(stderr, "%s: no scene could be read from %s\n", argv[0], g_infilename);

@@ -2,6 +2,7 @@
 // examiner viewer. The toolkit's types are registered up front, so scenes
 // without a kit node read too. Closing the window, SIGINT and SIGTERM end
 // it cleanly.
+#include <misc/qvSceneDirectory.h>
 #include <qvSuiteAll.h>
 
 #include <Inventor/SoDB.h>
@@ -57,6 +58,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s: cannot open %s\n", argv[0], argv[1]);
         return 1;
     }
+    qvAddSceneDirectory(argv[1]);
     SoSeparator *root = SoDB::readAll(&in);
     if (root == nullptr) {
         std::fprintf(stderr, "%s: cannot read a scene from %s\n", argv[0], argv[1]);
