@@ -38,7 +38,7 @@ int main()
     word(f, cols);
     word(f, 0);
     word(f, 5);
-    fwrite("spec", 1, 5, f);
+    fwrite("data", 1, 5, f);
     std::vector<double> column(rows);
     for (int j = 0; j < cols; ++j) {
         for (int i = 0; i < rows; ++i)
@@ -81,7 +81,7 @@ int main()
         "best = 1e9\n"
         "for r in range(3):\n"
         "    t0 = time.perf_counter()\n"
-        "    m = sio.loadmat('" + path + "')['spec']\n"
+        "    m = sio.loadmat('" + path + "')['data']\n"
         "    best = min(best, time.perf_counter() - t0)\n"
         "    assert m.shape == (5000, 5000) and m[1, 1] == 1.5\n"
         "    del m\n"

@@ -116,7 +116,7 @@ int main(int argc, char **argv)
         return 1;
     }
     const int steps = (int)(SECONDS * 20), bands = 32;
-    std::vector<float> spec = spectrogram(sound, steps, bands);
+    std::vector<float> levels = spectrogram(sound, steps, bands);
 
     FILE *f = std::fopen((dir + "/demo.iv").c_str(), "w");
     if (f == nullptr) {
@@ -160,7 +160,7 @@ int main(int argc, char **argv)
     for (int j = 0; j < bands; ++j)
         std::fprintf(f, "%s%.4g", j == 0 ? " " : ", ", 4.0 * j / (bands - 1));
     std::fprintf(f, " ]\n      data [\n");
-    numbers(f, spec, bands);
+    numbers(f, levels, bands);
     std::fprintf(f, " ]\n    }\n    qvData1Marks {\n      color 1 1 1\n      marks [");
     for (size_t k = 0; k < onsets.size(); ++k)
         std::fprintf(f, "%s%g", k == 0 ? " " : ", ", onsets[k]);

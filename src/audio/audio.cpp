@@ -284,20 +284,20 @@ void armTimer(qvALport *p)
     long long room = fillable(p);
     long long need = std::min<long long>(p->fillPoint, p->queueSize) - room;
     long long ns = need <= 0 ? 1 : (long long)std::ceil(need * 1e9 / p->rate);
-    struct itimerspec spec;
-    std::memset(&spec, 0, sizeof spec);
-    spec.it_value.tv_sec = ns / 1000000000LL;
-    spec.it_value.tv_nsec = ns % 1000000000LL;
-    timerfd_settime(p->timerFd, 0, &spec, nullptr);
+    struct itimerspec due;
+    std::memset(&due, 0, sizeof due);
+    due.it_value.tv_sec = ns / 1000000000LL;
+    due.it_value.tv_nsec = ns % 1000000000LL;
+    timerfd_settime(p->timerFd, 0, &due, nullptr);
 }
 
 // Parses QV_AUDIO_DEVICE; returns false for an ALSA name.
-bool pacedDevice(const std::string &spec, std::string &path, double &fixedRate)
+bool pacedDevice(const std::string &deviceName, std::string &path, double &fixedRate)
 {
     fixedRate = 0.0;
-    if (spec.compare(0, 5, "paced") != 0)
+    if (deviceName.compare(0, 5, "paced") != 0)
         return false;
-    std::string rest = spec.substr(5);
+    std::string rest = deviceName.substr(5);
     if (rest.compare(0, 6, ",rate=") == 0) {
         size_t colon = rest.find(':');
         fixedRate = std::atof(rest.substr(6, colon - 6).c_str());
@@ -404,7 +404,7 @@ ALport alOpenPort(const char *, const char *mode, ALconfig config)
         return nullptr;
     }
     const char *env = std::getenv("QV_AUDIO_DEVICE");
-    std::string spec = env != nullptr && *env != '\0' ? env : "default";
+    std::string deviceName = env != nullptr && *env != '\0' ? env : "default";
 
     qvALport *p = new qvALport;
     p->channels = config->channels;
@@ -417,7 +417,7 @@ ALport alOpenPort(const char *, const char *mode, ALconfig config)
     p->fillPoint = (int)(p->queueSize / 2);
 
     std::string path;
-    if (pacedDevice(spec, path, p->fixedRate)) {
+    if (pacedDevice(deviceName, path, p->fixedRate)) {
         p->paced = true;
         p->basePath = path;
         int sameDevice = 0;
@@ -437,20 +437,20 @@ ALport alOpenPort(const char *, const char *mode, ALconfig config)
     } else {
         alsaMessage.clear();
         snd_lib_error_set_handler(alsaErrorHandler);
-        int err = snd_pcm_open(&p->pcm, spec.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
+        int err = snd_pcm_open(&p->pcm, deviceName.c_str(), SND_PCM_STREAM_PLAYBACK, 0);
         snd_lib_error_set_handler(nullptr);
         if (err < 0) {
             if (!alsaMessage.empty())
                 fail(AL_BAD_DEVICE, "%s (%s)", alsaMessage.c_str(), snd_strerror(err));
             else
-                fail(AL_BAD_DEVICE, "audio device \"%s\": %s", spec.c_str(), snd_strerror(err));
+                fail(AL_BAD_DEVICE, "audio device \"%s\": %s", deviceName.c_str(), snd_strerror(err));
             delete p;
             return nullptr;
         }
         p->asked = rate;
         if (alsaConfigure(p, rate) < 0) {
             int number = lastErrorNumber;
-            std::string text = std::string("audio device \"") + spec + "\": " + lastErrorText;
+            std::string text = std::string("audio device \"") + deviceName + "\": " + lastErrorText;
             snd_pcm_close(p->pcm);
             delete p;
             fail(number, "%s", text.c_str());
