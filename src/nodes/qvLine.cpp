@@ -4,9 +4,9 @@
 #include <elements/qvTimeElement.h>
 #include <nodes/qvData1NFloat.h>
 #include <nodes/qvData1RFloat.h>
+#include <nodes/qvWindowFields.h>
 #include <qvDebug.h>
 
-#include <Inventor/SoDB.h>
 #include <Inventor/SoPrimitiveVertex.h>
 #include <Inventor/actions/SoCallbackAction.h>
 #include <Inventor/actions/SoGLRenderAction.h>
@@ -27,20 +27,12 @@ float currentSeconds(SoState *state)
 {
     if (!state->isElementEnabled(qvTimeElement::getClassStackIndex()))
         return 0.0f;
-    SbTime t = qvTimeElement::getTime(state);
-    return (float)t.getValue();
+    return qvTimeElement::getSeconds(state);
 }
 
 float seconds(const SoSFTime &field)
 {
     return (float)field.getValue().getValue();
-}
-
-void connectGlobal(SoField &field, const char *name)
-{
-    SoField *global = SoDB::getGlobalField(name);
-    if (global != nullptr)
-        field.connectFrom(global);
 }
 
 } // namespace
@@ -67,9 +59,7 @@ qvLine::qvLine()
     SO_NODE_ADD_FIELD(past, (0.0));
     SO_NODE_ADD_FIELD(future, (0.0));
     SO_NODE_ADD_FIELD(complexity, (1.0f));
-    connectGlobal(past, "qvPast");
-    connectGlobal(future, "qvFuture");
-    connectGlobal(complexity, "qvComplexity");
+    qvConnectWindowFields(past, future, complexity);
 }
 
 qvLine::~qvLine() {}

@@ -7,9 +7,9 @@
 #include <nodes/qvData1Marks.h>
 #include <nodes/qvData2RNFloat.h>
 #include <nodes/qvNormal.h>
+#include <nodes/qvWindowFields.h>
 #include <qvDebug.h>
 
-#include <Inventor/SoDB.h>
 #include <Inventor/SoPrimitiveVertex.h>
 #include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
@@ -106,13 +106,7 @@ qvSurface::qvSurface() : cachedNormal(nullptr), indexedNum2(-1), indexedSteps(0)
     SO_NODE_ADD_FIELD(past, (0.0));
     SO_NODE_ADD_FIELD(future, (0.0));
     SO_NODE_ADD_FIELD(complexity, (1.0f));
-    SoField *global;
-    if ((global = SoDB::getGlobalField("qvPast")) != nullptr)
-        past.connectFrom(global);
-    if ((global = SoDB::getGlobalField("qvFuture")) != nullptr)
-        future.connectFrom(global);
-    if ((global = SoDB::getGlobalField("qvComplexity")) != nullptr)
-        complexity.connectFrom(global);
+    qvConnectWindowFields(past, future, complexity);
 }
 
 qvSurface::~qvSurface()
