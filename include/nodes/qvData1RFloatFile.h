@@ -24,6 +24,9 @@ class qvData1RFloatFile : public qvData1RFloat {
     // Full path of the file read for the current filename; empty when
     // that name has not been read.
     SbString getFilePath() const;
+    // The sound file to play for the current filename: the file read, or
+    // else the name looked up on the search path, or the name itself.
+    SbString locateFile() const;
 
     virtual void doAction(SoAction *action);
     virtual void GLRender(SoGLRenderAction *action);

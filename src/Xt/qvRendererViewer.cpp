@@ -8,11 +8,9 @@
 #include <soundfile/qvSoundFile.h>
 
 #include <Inventor/SoDB.h>
-#include <Inventor/SoInput.h>
 #include <Inventor/SoPath.h>
 #include <Inventor/Xt/SoXtRenderArea.h>
 #include <Inventor/actions/SoSearchAction.h>
-#include <Inventor/fields/SoSFString.h>
 #include <Inventor/fields/SoSFTime.h>
 #include <Inventor/nodes/SoCamera.h>
 #include <Inventor/sensors/SoAlarmSensor.h>
@@ -558,17 +556,9 @@ void qvRendererViewer::_writeAudioTrack()
     search.apply(root);
     if (search.getPath() == nullptr)
         return;
-    SoField *field = search.getPath()->getTail()->getField("filename");
-    if (field == nullptr || !field->isOfType(SoSFString::getClassTypeId()))
-        return;
-    SbString name = ((SoSFString *)field)->getValue();
-    // The file as the scene reader finds it along its search path.
-    SbString path = name;
-    {
-        SoInput in;
-        if (in.openFile(name.getString(), TRUE) && in.getCurFileName() != nullptr)
-            path = in.getCurFileName();
-    }
+    const qvData1RFloatFile *series = (const qvData1RFloatFile *)search.getPath()->getTail();
+    const SbString name = series->filename.getValue();
+    const SbString path = series->locateFile();
     qvSoundFile *file = qvSoundFile::open(path.getString());
     if (file == nullptr) {
         QV_WARNING("_writeAudioTrack(): (afOpenFile) Unsupported file format. file: " << name.getString());

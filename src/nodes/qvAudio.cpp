@@ -6,7 +6,6 @@
 #include <nodes/qvData1RFloatFile.h>
 #include <qvDebug.h>
 
-#include <Inventor/SoInput.h>
 #include <Inventor/actions/SoCallbackAction.h>
 #include <Inventor/actions/SoGLRenderAction.h>
 #include <Inventor/actions/SoGetBoundingBoxAction.h>
@@ -41,21 +40,6 @@ void qvAudio::callback(SoCallbackAction *action) { SoNode::callback(action); }
 
 void qvAudio::getBoundingBox(SoGetBoundingBoxAction *action) { SoNode::getBoundingBox(action); }
 
-// The file as the data node found it through the search path, or the
-// name itself.
-static SbString locate(const qvData1RFloatFile *node, const SbString &name)
-{
-    if (node->getFilePath().getLength() > 0)
-        return node->getFilePath();
-    SoInput in;
-    SbString path = name;
-    if (name.getLength() > 0 && in.openFile(name.getString(), TRUE) &&
-        in.getCurFileName() != nullptr)
-        path = in.getCurFileName();
-    in.closeFile();
-    return path;
-}
-
 void qvAudio::GLRender(SoGLRenderAction *action)
 {
     SoState *state = action->getState();
@@ -77,7 +61,7 @@ void qvAudio::GLRender(SoGLRenderAction *action)
     const SbString &name = node->filename.getValue();
     if (name != pScrubberFileName) {
         pScrubberFileName = name;
-        pScrubber->ReinitSound(locate(node, name).getString());
+        pScrubber->ReinitSound(node->locateFile().getString());
     }
     pScrubber->SetIORateRatio(IORateRatio.getValue());
     pScrubber->SetSpeed(speed);

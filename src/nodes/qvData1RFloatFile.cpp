@@ -148,4 +148,19 @@ SbString qvData1RFloatFile::getFilePath() const
     return filename.getValue() == readName ? filePath : SbString();
 }
 
+SbString qvData1RFloatFile::locateFile() const
+{
+    const SbString read = getFilePath();
+    if (read.getLength() > 0)
+        return read;
+    const SbString &name = filename.getValue();
+    SbString path = name;
+    SoInput in;
+    if (name.getLength() > 0 && in.openFile(name.getString(), TRUE) &&
+        in.getCurFileName() != nullptr)
+        path = in.getCurFileName();
+    in.closeFile();
+    return path;
+}
+
 SbBool qvData1RFloatFile::_readFileMatlab(const SbString) { return FALSE; }
