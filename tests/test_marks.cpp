@@ -25,18 +25,7 @@ class Marks : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { qvTestInit(); }
 
-    template <class T> T *make()
-    {
-        T *n = new T;
-        n->ref();
-        nodes.push_back(n);
-        return n;
-    }
-    void TearDown() override
-    {
-        for (SoNode *n : nodes)
-            n->unref();
-    }
+    template <class T> T *make() { return nodes.make<T>(); }
     static void setMarks(qvData1Marks *n, std::vector<float> values)
     {
         n->marks.setNum((int)values.size());
@@ -64,7 +53,7 @@ class Marks : public ::testing::Test {
         bbox.apply(node);
         return testing::internal::GetCapturedStderr();
     }
-    std::vector<SoNode *> nodes;
+    NodeKeeper nodes;
     std::string dir;
 };
 

@@ -15,19 +15,8 @@ class Series : public ::testing::Test {
   protected:
     static void SetUpTestSuite() { qvTestInit(); }
 
-    template <class T> T *make()
-    {
-        T *n = new T;
-        n->ref();
-        nodes.push_back(n);
-        return n;
-    }
-    void TearDown() override
-    {
-        for (SoNode *n : nodes)
-            n->unref();
-    }
-    std::vector<SoNode *> nodes;
+    template <class T> T *make() { return nodes.make<T>(); }
+    NodeKeeper nodes;
 };
 
 qvData1RFloat *fill(qvData1RFloat *n, float start, float interval, std::vector<float> values)

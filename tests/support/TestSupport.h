@@ -5,8 +5,32 @@
 #include <string>
 #include <vector>
 
-class SoNode;
+#include <Inventor/nodes/SoNode.h>
+
 class SoSeparator;
+
+// Nodes a test makes, referenced until the keeper goes.
+class NodeKeeper {
+  public:
+    NodeKeeper() = default;
+    NodeKeeper(const NodeKeeper &) = delete;
+    NodeKeeper &operator=(const NodeKeeper &) = delete;
+    ~NodeKeeper()
+    {
+        for (SoNode *n : nodes)
+            n->unref();
+    }
+    template <class T> T *make()
+    {
+        T *n = new T;
+        n->ref();
+        nodes.push_back(n);
+        return n;
+    }
+
+  private:
+    std::vector<SoNode *> nodes;
+};
 
 // Initialises the scene database and registers the toolkit's types.
 void qvTestInit();
